@@ -1,0 +1,132 @@
+#include "processor/ProcessRun.h"
+
+#include "processor/DelayedPass.h"
+#include "store/Clock.h"
+#include "store/Trace.h"
+
+#include <stdexcept>
+
+namespace ar {
+
+ProcessRun::ProcessRun(RunContext& context, MailboxReader& mailbox, EventProcessor& events, int64_t autoresponderId)
+    : ctx_(context), mailbox_(mailbox), events_(events), autoresponderId_(autoresponderId) {}
+
+void ProcessRun::StartUp() {
+  ctx_.SetSMTPProblemStatus(false);
+  ctx_.SetPOPProblemStatus(false);
+}
+
+ProcessRun::Settings ProcessRun::ReadSettings() {
+  RowSet rs = ctx_.config->Query("select * from tblConfiguration");
+  if (rs.Eof()) throw std::runtime_error("tblConfiguration holds no row");
+  Settings s;
+  s.smtpServer = NullToDefault(rs.Field("SMTPServer"), "");
+  s.smtpUserName = NullToDefault(rs.Field("SMTPUsername"), "");
+  s.smtpPassword = NullToDefault(rs.Field("SMTPPassword"), "");
+  s.smtpTls = NullToDefault(rs.Field("EnableSMTPSSL"), false);
+  return s;
+}
+
+std::string ProcessRun::FilterSql(const char* keyword) const {
+  return autoresponderId_ != 0 ? std::string(keyword) + "tblAutoresponders.AutoresponderID=?" : std::string();
+}
+
+Params ProcessRun::FilterParams() const {
+  if (autoresponderId_ == 0) return {};
+  return {static_cast<long long>(autoresponderId_)};
+}
+
+RunOutcome ProcessRun::Run() {
+  try {
+    const Settings settings = ReadSettings();
+    if (settings.smtpServer.empty()) {
+      ctx_.LogStatus("Error: SMTP server not specified");
+      ctx_.SetSMTPProblemStatus(true);
+      CloseDatabases();
+      return RunOutcome::SmtpServerNotSpecified;
+    }
+    if (autoresponderId_ != 0) ctx_.LogStatus("Processing autoresponder ID: " + std::to_string(autoresponderId_));
+    else ctx_.LogStatus("Processing all autoresponders");
+
+    ctx_.config->Execute("update tblAutoresponders set LastStatus=''");
+    MailboxPhase();
+    if (!IsBlackoutDay()) EventPhase(settings);
+  } catch (const std::exception& e) {
+    TracePop(std::string("frmProcess:Timer1_Timer: ") + e.what(), true);
+  }
+  Finish();
+  return RunOutcome::Completed;
+}
+
+void ProcessRun::MailboxPhase() {
+  ctx_.LogStatus("Adding new subscribers");
+  RowSet rs = ctx_.config->Query("select * from tblAutoresponders where Active<>0 " + FilterSql(" AND "), FilterParams());
+  for (; !rs.Eof(); rs.MoveNext()) {
+    ctx_.currentAutoresponder = rs.Field("AutoresponderID").AsInteger();
+    ctx_.SetLastAutoresponderStatus("OK");
+    const std::string server = NullToDefault(rs.Field("POPServer"), "");
+    if (server.empty()) continue;
+    // A Null in the other mailbox columns reads as empty (or off), so that one
+    // half-filled row cannot stop the run for every other autoresponder.
+    mailbox_.ReadPOP(server, NullToDefault(rs.Field("POPUsername"), ""), NullToDefault(rs.Field("POPPassword"), ""),
+                     NullToDefault(rs.Field("EnablePOPSSL"), false), ctx_.currentAutoresponder,
+                     NullToDefault(rs.Field("ResponseServerType"), ""),
+                     NullToDefault(rs.Field("ResponseIMAPFolder"), ""));
+  }
+}
+
+bool ProcessRun::IsBlackoutDay() {
+  const RowSet rs =
+      ctx_.config->Query("select * from tblBlackoutDays where yyyymmdd(BlackoutDay)=yyyymmdd(now())");
+  return !rs.Eof();
+}
+
+void ProcessRun::EventPhase(const Settings& s) {
+  ctx_.LogStatus("Processing event emails");
+  RowSet rs = ctx_.config->Query("select * from tblAutoresponders" + FilterSql(" WHERE "), FilterParams());
+  for (; !rs.Eof(); rs.MoveNext()) {
+    const int64_t id = rs.Field("AutoresponderID").AsInteger();
+    ctx_.currentAutoresponder = id;
+    events_.ProcessEvents(id, s.smtpServer, s.smtpUserName, s.smtpPassword, s.smtpTls, true);
+
+    const std::string timeOfDay = NullToDefault(rs.Field("TimeOfDayToRespond"), "");
+    switch (DecideDelayedPass(timeOfDay, rs.Field("LastRespondTime"), NowDays())) {
+      case DelayedPassDecision::RunEveryTime:
+        events_.ProcessEvents(id, s.smtpServer, s.smtpUserName, s.smtpPassword, s.smtpTls, false);
+        break;
+      case DelayedPassDecision::RunAndRecordTime:
+        events_.ProcessEvents(id, s.smtpServer, s.smtpUserName, s.smtpPassword, s.smtpTls, false);
+        ctx_.config->Execute("update tblAutoresponders set LastRespondTime=now() where AutoresponderID=?",
+                             {static_cast<long long>(id)});
+        break;
+      case DelayedPassDecision::InvalidTimeOfDay:
+        // Only this autoresponder's delayed pass waits for a time the operator can fix.
+        TracePop("frmProcess:Timer1_Timer: autoresponder " + std::to_string(id) +
+                     ": TimeOfDayToRespond is not a time of day: " + timeOfDay,
+                 true);
+        break;
+      case DelayedPassDecision::Skip: break;
+    }
+  }
+}
+
+void ProcessRun::CloseDatabases() {
+  if (ctx_.closeDatabases) {
+    ctx_.closeDatabases();
+  } else {
+    ctx_.config->Close();
+    ctx_.subscribers->Close();
+  }
+}
+
+void ProcessRun::Finish() {
+  try {
+    ctx_.config->Execute("update tblStatus set LastOstrelRun=now()");
+  } catch (const std::exception& e) {
+    TracePop(std::string("frmProcess:Timer1_Timer: ") + e.what(), true);
+  }
+  CloseDatabases();
+  ctx_.LogStatus("POP check completed");
+}
+
+}  // namespace ar

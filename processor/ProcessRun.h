@@ -1,0 +1,44 @@
+#pragma once
+// One processing run: the mailbox phase for every active autoresponder, then (unless
+// today is a blackout day) the event phase for every autoresponder, then the end time.
+#include "processor/RunContext.h"
+
+#include <cstdint>
+
+namespace ar {
+
+enum class RunOutcome {
+  Completed,               // the run went through (errors on the way are traced)
+  SmtpServerNotSpecified,  // nothing was done; the program ends at once
+};
+
+class ProcessRun {
+ public:
+  ProcessRun(RunContext& context, MailboxReader& mailbox, EventProcessor& events, int64_t autoresponderId);
+
+  // Start-up once the connections are open: both problem flags reset.
+  void StartUp();
+  // The run itself. Closes both connections before it returns, whatever happened.
+  RunOutcome Run();
+
+ private:
+  struct Settings {
+    std::string smtpServer, smtpUserName, smtpPassword;
+    bool smtpTls = false;
+  };
+  Settings ReadSettings();
+  void MailboxPhase();
+  bool IsBlackoutDay();
+  void EventPhase(const Settings& settings);
+  void Finish();
+  void CloseDatabases();
+  std::string FilterSql(const char* keyword) const;
+  Params FilterParams() const;
+
+  RunContext& ctx_;
+  MailboxReader& mailbox_;
+  EventProcessor& events_;
+  int64_t autoresponderId_;
+};
+
+}  // namespace ar

@@ -1,0 +1,59 @@
+#include "processor/ProcessorProgram.h"
+
+#include "mail/DateLine.h"
+#include "store/DataFolder.h"
+#include "store/Trace.h"
+
+#include <cstdlib>
+
+namespace ar {
+
+int DatabaseTimeoutMs() {
+  if (const char* env = std::getenv("AUTORESPONDER_DB_TIMEOUT_MS"); env && *env) {
+    const long v = std::strtol(env, nullptr, 10);
+    if (v >= 0 && v <= 3600000) return static_cast<int>(v);
+  }
+  return 30000;
+}
+
+ProcessorProgram::ProcessorProgram(std::string commandLine)
+    : commandLine_(ParseProcessorCommandLine(commandLine)) {}
+
+int ProcessorProgram::StartUp(std::string& error) {
+  ctx_.dataFolder = GetDataFolder();
+  ctx_.debug = commandLine_.debug;
+  SetDebugSwitch(commandLine_.debug);
+  SetTraceFile(ctx_.dataFolder + "/debug/tracepop.log");
+
+  // The marker stands for the run's window: held from start to end, and a second
+  // processor on the same data folder ends here without touching the databases.
+  if (!marker_.Acquire("ostrel", ctx_.dataFolder)) {
+    error = "a processing run is already active for " + ctx_.dataFolder;
+    return kExitAlreadyRunning;
+  }
+  ctx_.utcOffset = OffsetText(GetTimeZoneOffset());
+
+  Connection::Options options;
+  options.busyTimeoutMs = DatabaseTimeoutMs();
+  try {
+    files_.Open(ctx_.dataFolder, options);
+  } catch (const std::exception& e) {
+    error = e.what();
+    TracePop(std::string("frmProcess:Form_Load: ") + e.what(), true);
+    return kExitDatabaseError;
+  }
+  ctx_.config = &files_.config;
+  ctx_.subscribers = &files_.subscribers;
+  ctx_.status = &status_;
+  ctx_.closeDatabases = [this] { files_.Close(); };
+  run_ = std::make_unique<ProcessRun>(ctx_, mailbox_, events_, commandLine_.autoresponderId);
+  run_->StartUp();
+  return kExitOk;
+}
+
+RunOutcome ProcessorProgram::Run() {
+  const RunOutcome outcome = run_->Run();
+  return outcome;
+}
+
+}  // namespace ar

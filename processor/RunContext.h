@@ -1,0 +1,49 @@
+#pragma once
+// What every step of a processing run shares: the data folder, the switches, the two
+// connections, the autoresponder being worked on, and the status setters.
+#include "processor/StatusList.h"
+#include "store/Connection.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace ar {
+
+struct RunContext {
+  std::string dataFolder;
+  bool debug = false;
+  std::string utcOffset = "+0000";  // the offset text of the Date line
+  Connection* config = nullptr;
+  Connection* subscribers = nullptr;
+  StatusList* status = nullptr;
+  int64_t currentAutoresponder = 0;
+  // Closes both connections at the end of the run (and releases what guards them).
+  std::function<void()> closeDatabases;
+
+  void LogStatus(const std::string& message) const;
+  // These record outcomes for the operator and the monitor. A failure is traced and
+  // swallowed: recording a status must not stop the run.
+  void SetLastAutoresponderStatus(const std::string& status) const;
+  void SetSMTPProblemStatus(bool problem) const;
+  void SetPOPProblemStatus(bool problem) const;
+};
+
+// The mailbox phase, for one autoresponder.
+class MailboxReader {
+ public:
+  virtual ~MailboxReader() = default;
+  virtual void ReadPOP(const std::string& server, const std::string& userName, const std::string& password,
+                       bool useTls, int64_t autoresponderId, const std::string& serverType,
+                       const std::string& imapFolder) = 0;
+};
+
+// The event phase, for one autoresponder and one pass (immediate: events of zero days).
+class EventProcessor {
+ public:
+  virtual ~EventProcessor() = default;
+  virtual void ProcessEvents(int64_t autoresponderId, const std::string& smtpServer, const std::string& smtpUserName,
+                             const std::string& smtpPassword, bool smtpTls, bool immediatePass) = 0;
+};
+
+}  // namespace ar
