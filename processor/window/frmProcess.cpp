@@ -21,7 +21,8 @@ frmProcess::frmProcess(ProcessorProgram& program, QWidget* parent) : QWidget(par
   layout->addWidget(lbStatus_);
   layout->addWidget(cmdClose_);
   resize(520, 360);
-  connect(cmdClose_, &QPushButton::clicked, qApp, &QApplication::quit);
+  // Closing the last window ends the program.
+  connect(cmdClose_, &QPushButton::clicked, this, &QWidget::close);
   for (const std::string& line : program_.Status().Lines()) lbStatus_->addItem(QString::fromStdString(line));
   program_.Status().SetObserver(
       [this](const std::string& line, bool dropped) { AddLine(QString::fromStdString(line), dropped); });
@@ -38,7 +39,7 @@ void frmProcess::AddLine(const QString& line, bool dropped) {
 
 void frmProcess::StartRunAfter(int milliseconds) {
   QTimer::singleShot(milliseconds, this, [this] {
-    if (program_.Run() == RunOutcome::SmtpServerNotSpecified) qApp->quit();
+    if (program_.Run() == RunOutcome::SmtpServerNotSpecified) close();
   });
 }
 

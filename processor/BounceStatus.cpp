@@ -1,0 +1,59 @@
+#include "processor/BounceStatus.h"
+
+#include "processor/TextSearch.h"
+
+#include <cctype>
+
+namespace ar {
+namespace {
+
+// Phrases of delivery reports, looked for in this order; the blanks around the reply
+// codes belong to them.
+constexpr std::string_view kBouncePhrases[] = {
+    "unknown recipient",
+    "invalid MAILBOX",
+    "unknown User",
+    "IS NOT ACCEPTING MAIL FROM THIS SENDER",
+    "MAILBOX Not FOUND",
+    "MAILBOX FULL",
+    "unknown host",
+    "undeliverable to",
+    "hard bounce",
+    "delivery to the following recipient's failed",
+    " 500 ",
+    " 501 ",
+    " 502 ",
+    " 503 ",
+    " 504 ",
+    " 550 ",
+    " 551 ",
+    " 552 ",
+    " 553 ",
+    " 554 ",
+    "The recipient name is not recognized",
+};
+
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+}  // namespace
+
+std::string GetBounceStatusCode(std::string_view messageText) {
+  // Seven blanks in front give a code at the very start the character before it.
+  std::string work(7, ' ');
+  work.append(messageText);
+  // Positions count from 1 as in the work text: work[p - 1] is position p.
+  auto at = [&](size_t p) { return work[p - 1]; };
+  for (size_t p = 1; p <= messageText.size(); ++p) {
+    const char before = at(p), after = at(p + 6);
+    if (at(p + 2) == '.' && at(p + 4) == '.' && IsDigit(at(p + 1)) && IsDigit(at(p + 3)) && IsDigit(at(p + 5)) &&
+        (after == ')' || after == '\r' || after == ' ') && (before == '#' || before == '(' || before == ' ')) {
+      const char cls = at(p + 1);
+      if (cls == '2' || cls == '4' || cls == '5') return work.substr(p, 5);
+    }
+  }
+  for (std::string_view phrase : kBouncePhrases)
+    if (text::FindNoCase(work, phrase) != std::string_view::npos) return "5.1.1";
+  return "";
+}
+
+}  // namespace ar

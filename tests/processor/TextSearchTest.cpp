@@ -1,0 +1,36 @@
+#include "processor/TextSearch.h"
+
+#include <gtest/gtest.h>
+
+namespace ar {
+namespace {
+using namespace text;
+
+TEST(TextSearch, ExtractBetweenFindsTheFirstHeaderLine) {
+  const std::string msg = "+OK\r\nReceived: x\r\nfrom: Ann <ann@example.com>\r\nSubject:  UNSUBSCRIBE me \r\nFrom: late@example.com\r\n";
+  EXPECT_EQ(ExtractBetween(msg, "\r\nFrom:", "\r"), "Ann <ann@example.com>");
+  EXPECT_EQ(ExtractBetween(msg, "\r\nsubject:", "\r"), "UNSUBSCRIBE me");
+  EXPECT_EQ(ExtractBetween(msg, "\r\nTo:", "\r"), "");
+  EXPECT_EQ(ExtractBetween("\r\nFrom: no line end", "\r\nFrom:", "\r"), "");
+  EXPECT_EQ(ExtractBetween("\r\nFrom:\r\n", "\r\nFrom:", "\r"), "");
+}
+
+TEST(TextSearch, ExtractStringLooksBackFromTheEndMark) {
+  const std::string answer = "* FLAGS (\\Seen)\r\n* 5 EXISTS\r\n* 0 RECENT\r\n01 OK [READ-WRITE] SELECT completed\r\n";
+  EXPECT_EQ(ExtractString(answer, "*", "exists"), "5");
+  EXPECT_EQ(ExtractString("* 12 exists", "*", "EXISTS"), "12");
+  EXPECT_EQ(ExtractString("no count here", "*", "exists"), "");
+  EXPECT_EQ(ExtractString("5 EXISTS", "*", "exists"), "");
+}
+
+TEST(TextSearch, CaseInsensitiveSearchStaysInsideItsInput) {
+  EXPECT_EQ(FindNoCase("abc", "ABCD"), std::string_view::npos);
+  EXPECT_EQ(FindNoCase("xAbC", "abc"), 1u);
+  EXPECT_EQ(FindLastNoCase("abcabc", "ABC", 6), 3u);
+  EXPECT_EQ(FindLastNoCase("abcabc", "ABC", 3), 0u);
+  EXPECT_EQ(FindLastNoCase("abc", "abc", 0), std::string_view::npos);
+  EXPECT_EQ(TrimBlanks("  a b  "), "a b");
+}
+
+}  // namespace
+}  // namespace ar
