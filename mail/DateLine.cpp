@@ -1,5 +1,7 @@
 #include "mail/DateLine.h"
 
+#include "store/Clock.h"
+#include "store/DayNumber.h"
 #include "store/Trace.h"
 
 #include <cstdio>
@@ -25,5 +27,20 @@ std::string OffsetText(int biasMinutes) {
   std::snprintf(buf, sizeof buf, "%c%02d%02d", offset >= 0 ? '+' : '-', magnitude / 60 % 100, magnitude % 60);
   return buf;
 }
+
+std::string BuildDateHeader(double localDays, int biasMinutes) {
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const CivilTime t = FromDayNumber(localDays);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "Date: %s, %d %s %04d %02d:%02d:%02d ", kDays[t.WeekDay()], t.day,
+                kMonths[(t.month - 1) % 12], t.year, t.hour, t.minute, t.second);
+  return buf + OffsetText(biasMinutes);
+}
+
+std::string BuildDateHeader(int biasMinutes) { return BuildDateHeader(NowDays(), biasMinutes); }
+
+std::string BuildDateHeader() { return BuildDateHeader(NowDays(), GetTimeZoneOffset()); }
 
 }  // namespace ar

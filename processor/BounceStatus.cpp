@@ -1,6 +1,6 @@
 #include "processor/BounceStatus.h"
 
-#include "processor/TextSearch.h"
+#include "store/Text.h"
 
 #include <cctype>
 
@@ -52,7 +52,7 @@ std::string GetBounceStatusCode(std::string_view messageText) {
     }
   }
   for (std::string_view phrase : kBouncePhrases)
-    if (text::FindNoCase(work, phrase) != std::string_view::npos) return "5.1.1";
+    if (FindNoCase(work, phrase) != std::string_view::npos) return "5.1.1";
   return "";
 }
 

@@ -1,17 +1,205 @@
 #include "processor/MailboxIntake.h"
 
+#include "processor/Addresses.h"
+#include "processor/BounceStatus.h"
+#include "processor/TextSearch.h"
+#include "store/Schema.h"
+#include "store/Text.h"
 #include "store/Trace.h"
 
-namespace ar {
+#include <cmath>
+#include <stdexcept>
 
-void MailboxIntake::ReadPOP(const std::string& server, const std::string&, const std::string&, bool, int64_t autoresponderId,
-                            const std::string& serverType, const std::string&) {
-  // The mailbox sessions are not part of this build yet: say so rather than pretend the
-  // mailbox was read.
-  const std::string message = "frmProcess:ReadPOP: mailbox intake is not available in this build (" + serverType +
-                              " " + server + ", autoresponder " + std::to_string(autoresponderId) + ")";
-  TracePop(message, true);
-  ctx_.LogStatus("Error: mailbox intake is not available in this build");
+namespace ar {
+namespace {
+
+constexpr size_t kMaxAddressLength = 100;  // the width of EmailAddress
+
+void Trace(const std::string& message) { TracePop(message); }
+
+// The leading number of a text, rounded (blanks first are skipped); 0 when none.
+long long LeadingCount(const std::string& text) {
+  size_t i = text.find_first_not_of(' ');
+  if (i == std::string::npos) return 0;
+  const char* start = text.c_str() + i;
+  char* end = nullptr;
+  const double v = std::strtod(start, &end);
+  if (end == start || !std::isfinite(v)) return 0;
+  return std::llround(v);
+}
+
+}  // namespace
+
+void MailboxIntake::ReadPOP(const std::string& server, const std::string& userName, const std::string& password,
+                            bool useTls, int64_t autoresponderId, const std::string& serverType,
+                            const std::string& imapFolder) {
+  Socket& socket = *ctx_.socket;
+  MailboxSession s(socket, TracePop);
+  try {
+    socket.SetTimeoutMs(limits_.connectTimeoutMs);
+    const bool pop = serverType == "POP3";
+    const bool imap = serverType == "IMAP4";
+    long long count = 0;
+    if (pop && OpenPop(s, server, userName, password, useTls, count) == Step::End) return;
+    if (imap && OpenImap(s, server, userName, password, useTls, imapFolder, count) == Step::End) return;
+
+    ctx_.LogStatus("Number of messages: " + std::to_string(count));
+    const long long take = std::min<long long>(count, kMaxMessagesPerRun);
+    for (long long i = 1; i <= take; ++i) {
+      const std::string n = std::to_string(i);
+      std::string message;
+      bool tooLarge = false;
+      if (pop) {
+        s.POPSend("RETR " + n + "\r\n");
+        const MultilineResult r = s.POPReceiveMultiline(message, limits_.maxMessageBytes);
+        if (r == MultilineResult::Failed) {
+          Trace("RETR error");
+          socket.Abort();
+          return;
+        }
+        tooLarge = r == MultilineResult::TooLarge;
+      } else {
+        if (s.IMAPCommand("01 FETCH " + n + " RFC822\r\n", message, limits_.maxMessageBytes, &tooLarge) != ImapResult::Ok) {
+          Trace("FETCH error");
+          socket.Abort();
+          return;
+        }
+      }
+      if (tooLarge) {
+        // Too big to read safely: it stays on the server for the operator to deal with.
+        TracePop("frmProcess:ReadPOP: message " + n + " is larger than " + std::to_string(limits_.maxMessageBytes) +
+                     " bytes; it was not read and stays on the server",
+                 true);
+        continue;
+      }
+      ApplyMessage(autoresponderId, message);
+
+      if (pop) {
+        std::string reply;
+        s.POPSend("DELE " + n + "\r\n");
+        if (s.POPReceive(reply)) {
+          Trace("DELE error");
+          socket.Abort();
+          return;
+        }
+      } else {
+        std::string answer;
+        if (s.IMAPCommand("01 STORE " + n + " +flags (\\deleted)\r\n", answer) != ImapResult::Ok) {
+          Trace("STORE error");
+          socket.Abort();
+          return;
+        }
+      }
+    }
+    if (pop) {
+      s.POPQuit();
+      ctx_.LogStatus("Closing POP account");
+    } else if (imap) {
+      s.IMAPClose();
+      ctx_.LogStatus("Closing IMAP account");
+    }
+  } catch (const std::exception& e) {
+    TracePop(std::string("frmProcess:ReadPOP: ") + e.what(), true);
+    // A connection left open would be taken over by the next mailbox's connect.
+    socket.Abort();
+  }
+}
+
+MailboxIntake::Step MailboxIntake::OpenPop(MailboxSession& s, const std::string& server, const std::string& user,
+                                           const std::string& password, bool tls, long long& count) {
+  Socket& socket = s.Sock();
+  if (s.POPConnect(server, tls)) {
+    Trace("Connection failed to pop server: " + server);
+    ctx_.LogStatus("Connection failed to server: " + server);
+    ctx_.SetLastAutoresponderStatus("Error: POP connection failure");
+    ctx_.SetPOPProblemStatus(true);
+    socket.Abort();
+    return Step::End;
+  }
+  socket.SetTimeoutMs(limits_.popDialogueTimeoutMs);
+  ctx_.LogStatus("Logging in");
+  std::string reply;
+  for (const auto& [command, label] : {std::pair{"USER " + user, "USER error"}, std::pair{"PASS " + password, "PASS error"}}) {
+    s.POPSend(command + "\r\n");
+    if (s.POPReceive(reply)) {
+      Trace(label);
+      ctx_.SetLastAutoresponderStatus("Error: POP username/password failed");
+      ctx_.SetPOPProblemStatus(true);
+      ctx_.LogStatus("POP username or password not accepted");
+      socket.Abort();
+      return Step::End;
+    }
+  }
+  ctx_.LogStatus("Log in successful");
+  ctx_.LogStatus("Obtaining message count");
+  s.POPSend("STAT\r\n");
+  if (s.POPReceive(reply)) {
+    Trace("STAT error");
+    socket.Abort();
+    return Step::End;
+  }
+  std::string line = reply;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (line.empty()) {
+    ctx_.LogStatus("Cannot access POP account");
+    return Step::End;
+  }
+  // "+OK 5 1234": the count runs from the fifth character to the next blank.
+  const size_t blank = reply.size() >= 5 ? reply.find(' ', 4) : std::string::npos;
+  if (blank == std::string::npos) throw std::runtime_error("STAT reply without a blank after the message count: " + line);
+  count = LeadingCount(reply.substr(4, blank - 4));
+  return Step::Continue;
+}
+
+MailboxIntake::Step MailboxIntake::OpenImap(MailboxSession& s, const std::string& server, const std::string& user,
+                                            const std::string& password, bool tls, const std::string& folder,
+                                            long long& count) {
+  Socket& socket = s.Sock();
+  if (s.IMAPConnect(server, tls)) {
+    Trace("Connection failed to imap server: " + server);
+    ctx_.LogStatus("Connection failed to imap server: " + server);
+    socket.Abort();
+    return Step::End;
+  }
+  if (s.IMAPLogin(user, password)) {
+    Trace("IMAP Username/Password invalid");
+    ctx_.LogStatus("IMAP Username/Password: " + server);
+    socket.Abort();
+    return Step::End;
+  }
+  std::string answer;
+  if (s.IMAPCommand("01 SELECT " + ImapAString(folder.empty() ? "INBOX" : folder) + "\r\n", answer) != ImapResult::Ok) {
+    Trace("SELECT error");
+    socket.Abort();
+    return Step::End;
+  }
+  count = LeadingCount(ExtractString(answer, "*", "exists"));
+  return Step::Continue;
+}
+
+void MailboxIntake::ApplyMessage(int64_t autoresponderId, const std::string& message) {
+  const std::string sender = EmailAddressOnly(TrimBlanks(ExtractBetween(message, "\r\nFrom:", "\r")));
+  const std::string subject = ExtractBetween(message, "\r\nsubject:", "\r");
+  if (sender.empty()) return;
+  const std::string table = SubscriberTable(autoresponderId);
+  RowSet rows = ctx_.subscribers->Query("select * from " + table + " where EmailAddress=?", {sender});
+  if (rows.Eof()) {
+    if (!GetBounceStatusCode(message).empty()) return;  // a delivery report
+    if (sender.size() > kMaxAddressLength) {
+      TracePop("frmProcess:ReadPOP: sender address longer than " + std::to_string(kMaxAddressLength) +
+                   " characters not subscribed: " + sender,
+               true);
+      return;
+    }
+    ctx_.subscribers->Execute("insert into " + table + " (EmailAddress, AddedDate) values (?, now())", {sender});
+    ctx_.LogStatus("New subscriber: " + sender);
+  } else if (FindNoCase(subject, "unsubscribe") == std::string::npos) {
+    ctx_.LogStatus("New subscriber already in list: " + sender);
+  } else {
+    ctx_.subscribers->Execute("update " + table + " set UnsubscribeDate=now() where SubscriberID=?",
+                              {rows.Field("SubscriberID")});
+    ctx_.LogStatus("Received unsubscribed request: " + sender);
+  }
 }
 
 }  // namespace ar

@@ -1,17 +1,38 @@
 #pragma once
-// Reads an autoresponder's mailbox and applies its subscribe and unsubscribe requests.
+// Reads an autoresponder's mailbox over POP3 or IMAP4 and applies what it finds: a new
+// sender is subscribed (unless the message is a delivery report), a known sender who
+// asks to unsubscribe is unsubscribed, and every message taken is deleted.
+#include "processor/MailboxSession.h"
 #include "processor/RunContext.h"
 
 namespace ar {
 
+// At most this many messages are taken in one run; the rest wait for later runs.
+constexpr int kMaxMessagesPerRun = 1000;
+
 class MailboxIntake : public MailboxReader {
  public:
+  struct Limits {
+    int connectTimeoutMs = 10000;      // connecting, and the whole IMAP4 dialogue
+    int popDialogueTimeoutMs = 600000; // the POP3 dialogue after connecting
+    std::size_t maxMessageBytes = kMaxMessageBytes;
+  };
   explicit MailboxIntake(RunContext& context) : ctx_(context) {}
+  MailboxIntake(RunContext& context, Limits limits) : ctx_(context), limits_(limits) {}
   void ReadPOP(const std::string& server, const std::string& userName, const std::string& password, bool useTls,
                int64_t autoresponderId, const std::string& serverType, const std::string& imapFolder) override;
 
  private:
+  enum class Step { Continue, End };
+  // Each returns End when the session is over (aborted or failed).
+  Step OpenPop(MailboxSession& s, const std::string& server, const std::string& user, const std::string& password,
+               bool tls, long long& count);
+  Step OpenImap(MailboxSession& s, const std::string& server, const std::string& user, const std::string& password,
+                bool tls, const std::string& folder, long long& count);
+  void ApplyMessage(int64_t autoresponderId, const std::string& message);
+
   RunContext& ctx_;
+  Limits limits_;
 };
 
 }  // namespace ar

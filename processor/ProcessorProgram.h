@@ -1,6 +1,7 @@
 #pragma once
 // The processor's life from its command line to its end, without any window: start-up
 // (data folder, switches, the "ostrel" marker, connections, problem flags) and the run.
+#include "mail/SocketPosix.h"
 #include "processor/CommandLine.h"
 #include "processor/EventScheduler.h"
 #include "processor/MailboxIntake.h"
@@ -38,6 +39,7 @@ class ProcessorProgram {
   PresenceMarker marker_;
   DatabaseFiles files_;
   StatusList status_;
+  PosixSocket socket_;
   RunContext ctx_;
   MailboxIntake mailbox_{ctx_};
   EventScheduler events_{ctx_};

@@ -1,6 +1,7 @@
 #pragma once
 // What every step of a processing run shares: the data folder, the switches, the two
 // connections, the autoresponder being worked on, and the status setters.
+#include "mail/Socket.h"
 #include "processor/StatusList.h"
 #include "store/Connection.h"
 
@@ -17,6 +18,7 @@ struct RunContext {
   Connection* config = nullptr;
   Connection* subscribers = nullptr;
   StatusList* status = nullptr;
+  Socket* socket = nullptr;  // the run's one socket: the mailbox sessions, then SMTP
   int64_t currentAutoresponder = 0;
   // Closes both connections at the end of the run (and releases what guards them).
   std::function<void()> closeDatabases;

@@ -1,10 +1,10 @@
 #include "processor/TextSearch.h"
+#include "store/Text.h"
 
 #include <gtest/gtest.h>
 
 namespace ar {
 namespace {
-using namespace text;
 
 TEST(TextSearch, ExtractBetweenFindsTheFirstHeaderLine) {
   const std::string msg = "+OK\r\nReceived: x\r\nfrom: Ann <ann@example.com>\r\nSubject:  UNSUBSCRIBE me \r\nFrom: late@example.com\r\n";
@@ -26,9 +26,9 @@ TEST(TextSearch, ExtractStringLooksBackFromTheEndMark) {
 TEST(TextSearch, CaseInsensitiveSearchStaysInsideItsInput) {
   EXPECT_EQ(FindNoCase("abc", "ABCD"), std::string_view::npos);
   EXPECT_EQ(FindNoCase("xAbC", "abc"), 1u);
-  EXPECT_EQ(FindLastNoCase("abcabc", "ABC", 6), 3u);
-  EXPECT_EQ(FindLastNoCase("abcabc", "ABC", 3), 0u);
-  EXPECT_EQ(FindLastNoCase("abc", "abc", 0), std::string_view::npos);
+  EXPECT_EQ(RFindNoCase("abcabc", "ABC", 6), 3u);
+  EXPECT_EQ(RFindNoCase("abcabc", "ABC", 2), 0u);
+  EXPECT_EQ(RFindNoCase("ab", "abc", 5), std::string_view::npos);
   EXPECT_EQ(TrimBlanks("  a b  "), "a b");
 }
 

@@ -1,0 +1,163 @@
+// Sends N composed messages, each in a session of its own as the processor does, to
+// Postfix's smtp-sink on loopback and prints messages per second; times smtp-source
+// sending as many messages of the same size, one per session, to the same sink and
+// prints the ratio; then streams a large attachment (1 GiB by default) in one session and
+// prints the peak resident memory before and after.
+//
+//   smtp_bench [messages=500] [attachment MiB=1024]
+#include "mail/MimeComposer.h"
+#include "mail/SmtpSession.h"
+#include "mail/SocketPosix.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+pid_t Spawn(const std::vector<std::string>& args, bool quiet) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    std::exit(1);
+  }
+  return pid;
+}
+
+long PeakRssKiB() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// One session as the processor runs it; true when the message was handed over.
+bool SendOne(ar::Socket& socket, const ar::SmtpSettings& settings, const std::string& text,
+             const std::string& attachment) {
+  ar::SmtpSession session(socket, nullptr);
+  bool authFailed = false;
+  if (session.SMTPConnect(settings, authFailed)) return false;
+  bool ok = !session.SMTPSend("MAIL FROM: <bench@sender.test>\r\n") && !session.SMTPReceive() &&
+            !session.SMTPSend("RCPT TO: <sink@rcpt.test>\r\n") && !session.SMTPReceive() &&
+            !session.SMTPSend("DATA\r\n") && !session.SMTPReceive() &&
+            !session.SMTPSend(text + "\r\n.\r\n", attachment) && !session.SMTPReceive();
+  session.SMTPQuit();
+  return ok;
+}
+
+ar::MailMessageContent Content(const std::string& attachment) {
+  ar::MailMessageContent m;
+  m.plainTextOnly = true;
+  m.subject = "Benchmark message";
+  m.from = "bench@sender.test";
+  m.to = "sink@rcpt.test";
+  m.emailDomain = "sender.test";
+  for (int i = 0; i < 60; ++i) m.plainTextBody += "Line " + std::to_string(i) + " of the benchmark message body text.\r\n";
+  m.attached = attachment;
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int messages = argc > 1 ? std::atoi(argv[1]) : 500;
+  long attachmentMiB = argc > 2 ? std::atol(argv[2]) : 1024;
+  const char* sink = "/usr/sbin/smtp-sink";
+  const char* source = "/usr/sbin/smtp-source";
+  if (::access(sink, X_OK) != 0 || ::access(source, X_OK) != 0) {
+    std::fprintf(stderr, "smtp-sink and smtp-source (package postfix) are needed\n");
+    return 1;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+  int port = FreePort();
+  std::string where = "127.0.0.1:" + std::to_string(port);
+  pid_t sinkPid = Spawn({sink, "-u", "nobody", where, "256"}, true);
+  ar::PosixSocket socket(ar::TlsOptions{});
+  for (int i = 0; i < 200; ++i) {
+    try {
+      socket.Connect("127.0.0.1", port);
+      socket.Abort();
+      break;
+    } catch (const ar::SocketError&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  ar::SmtpSettings settings{where, "", "", false, "bench.test"};
+
+  ar::MailMessageContent content = Content("");
+  std::string text = ar::CreateMailMessage(content);
+  auto start = Clock::now();
+  int sent = 0;
+  for (int i = 0; i < messages; ++i) sent += SendOne(socket, settings, text, "") ? 1 : 0;
+  double ours = std::chrono::duration<double>(Clock::now() - start).count();
+
+  start = Clock::now();
+  pid_t sourcePid = Spawn({source, "-s", "1", "-m", std::to_string(messages), "-l", std::to_string(text.size()),
+                           "-f", "bench@sender.test", "-t", "sink@rcpt.test", where},
+                          true);
+  int status = 0;
+  ::waitpid(sourcePid, &status, 0);
+  double theirs = std::chrono::duration<double>(Clock::now() - start).count();
+
+  std::printf("message size            %zu bytes\n", text.size());
+  std::printf("autoresponder sessions  %d of %d sent, %.1f messages/s\n", sent, messages, sent / ours);
+  std::printf("smtp-source sessions    %d, %.1f messages/s\n", messages, messages / theirs);
+  std::printf("ratio (ours/smtp-source) %.2f\n", (sent / ours) / (messages / theirs));
+
+  if (attachmentMiB > 0) {
+    char path[] = "/tmp/smtp_bench_XXXXXX.bin";
+    int fd = ::mkstemps(path, 4);
+    if (fd < 0 || ::ftruncate(fd, attachmentMiB * 1024 * 1024) != 0) {
+      std::fprintf(stderr, "cannot make the attachment file\n");
+    } else {
+      ::close(fd);
+      ar::MailMessageContent big = Content(path);
+      std::string bigText = ar::CreateMailMessage(big);
+      long before = PeakRssKiB();
+      start = Clock::now();
+      bool ok = SendOne(socket, settings, bigText, path);
+      double secs = std::chrono::duration<double>(Clock::now() - start).count();
+      std::printf("attachment              %ld MiB %s in %.1f s (%.0f MiB/s)\n", attachmentMiB,
+                  ok ? "sent" : "FAILED", secs, attachmentMiB / secs);
+      std::printf("peak resident memory    %ld KiB before, %ld KiB after streaming\n", before, PeakRssKiB());
+    }
+    ::unlink(path);
+  }
+  ::kill(sinkPid, SIGTERM);
+  ::waitpid(sinkPid, &status, 0);
+  return 0;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The real socket: POSIX TCP (IPv4 and IPv6 through getaddrinfo) with OpenSSL for TLS
+// from the moment of connection. Every wait is a poll bounded by the time-out.
+//
+// Certificates are verified against the system trust store, host name included, with
+// SNI. AUTORESPONDER_CA_FILE names an extra trusted CA file (PEM); AUTORESPONDER_TLS_VERIFY=0
+// switches verification off for servers with self-signed certificates.
+#include "mail/Socket.h"
+
+#include <string>
+
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
+
+namespace ar {
+
+struct TlsOptions {
+  bool verify = true;
+  std::string extraCaFile;  // empty: the system trust store only
+  // The settings of the process environment, read when the socket is made.
+  static TlsOptions FromEnvironment();
+};
+
+class PosixSocket final : public Socket {
+ public:
+  PosixSocket() : PosixSocket(TlsOptions::FromEnvironment()) {}
+  explicit PosixSocket(TlsOptions tls);
+  ~PosixSocket() override;
+  PosixSocket(const PosixSocket&) = delete;
+  PosixSocket& operator=(const PosixSocket&) = delete;
+
+  SocketState State() const override { return state_; }
+  void SetSecurity(SocketSecurity security) override { security_ = security; }
+  SocketSecurity Security() const override { return security_; }
+  void SetTimeoutMs(int ms) override { timeoutMs_ = ms; }
+  int TimeoutMs() const override { return timeoutMs_; }
+
+  void Connect(const std::string& host, int port) override;
+  void Send(std::string_view text) override;
+  std::string ReadLine() override;
+  std::string ReadUntil(std::string_view terminator) override;
+  void Close() override;
+  void Abort() override;
+
+ private:
+  std::string ReadTo(std::string_view terminator, std::size_t limit);
+  void Fill();
+  void WaitFor(short events, const char* what);
+  void StartTls(const std::string& host);
+  [[noreturn]] void Lost(const std::string& description);
+  void Release(bool hard);
+
+  TlsOptions tls_;
+  SocketState state_ = SocketState::Closed;
+  SocketSecurity security_ = SocketSecurity::None;
+  int timeoutMs_ = kDefaultTimeoutMs;
+  int fd_ = -1;
+  SSL_CTX* ctx_ = nullptr;
+  SSL* ssl_ = nullptr;
+  std::string buffer_;
+  std::string peer_;  // "host port N" for error texts
+};
+
+}  // namespace ar

@@ -1,0 +1,45 @@
+#pragma once
+// The daily summary report mail: the control program mails the text of the report file
+// "/reports/summaryreport.txt" in the data folder to each configured address, one SMTP
+// session per address, and tells the operator the outcome.
+#include "mail/SmtpSession.h"
+#include "mail/Socket.h"
+
+#include <string>
+#include <vector>
+
+namespace ar {
+
+class Connection;
+
+enum class MessageIcon { None, Critical };
+
+// How the outcome reaches the operator: a message box in application mode, a journal
+// entry in service mode. An empty title means the program's own.
+class OperatorMessages {
+ public:
+  virtual ~OperatorMessages() = default;
+  virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+};
+
+// At most this many recipients; one more is an error.
+inline constexpr int kMaxSummaryAddresses = 20;
+
+// Cuts the recipient list: at each step the next separator is the first "," and, only
+// when no "," is left, the first ";". The rest after the last separator (at most 200
+// characters) is the last address; addresses are kept exactly as cut, blanks included.
+// Throws std::out_of_range for a 21st address.
+std::vector<std::string> CutSummaryAddresses(const std::string& list);
+
+// The message text after DATA: the header lines, an empty line, the report text with
+// every line that begins with "." given a second ".", an empty line and the "." line.
+std::string SummaryMessageText(const std::string& address, const std::string& dateLine,
+                               const std::vector<std::string>& reportLines);
+
+// Sends the report. configuration is the connection to autoresponder.sto; trace is the
+// control program's trace writer. Errors that are not the SMTP session's own (a missing
+// report file, a database error, a 21st address) reach the caller.
+void SendSummaryReportEmail(Socket& socket, Connection& configuration, const std::string& dataFolder,
+                            OperatorMessages& messages, const TraceFunction& trace);
+
+}  // namespace ar

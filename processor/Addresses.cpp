@@ -1,0 +1,18 @@
+#include "processor/Addresses.h"
+
+#include "store/Trace.h"
+
+namespace ar {
+
+std::string EmailAddressOnly(const std::string& text) {
+  const size_t open = text.find('<');
+  if (open == std::string::npos) return text;
+  const std::string rest = text.substr(open + 1);
+  if (rest.empty()) {
+    TracePop("Misc/EmailAddressOnly: Invalid procedure call or argument", true);
+    return "";
+  }
+  return rest.substr(0, rest.size() - 1);
+}
+
+}  // namespace ar

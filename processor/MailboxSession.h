@@ -1,0 +1,62 @@
+#pragma once
+// The line layer of the mailbox dialogue (POP3 and IMAP4) over the run's one socket:
+// connect with TLS from the start or plain, send a command, read and judge replies, log
+// in, close. Operations that can fail return true on failure.
+#include "mail/Socket.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace ar {
+
+// A message larger than this is not taken: it stays on the server and the run goes on.
+constexpr std::size_t kMaxMessageBytes = 64 * 1024 * 1024;
+
+enum class MultilineResult { Ok, Failed, TooLarge };
+enum class ImapResult { Ok, No, Bad, Failed };
+
+class MailboxSession {
+ public:
+  using TraceFunction = std::function<void(const std::string& message, bool force)>;
+  MailboxSession(Socket& socket, TraceFunction trace);
+
+  bool POPConnect(const std::string& server, bool useTls) { return Connect(server, useTls, 110, 995); }
+  bool IMAPConnect(const std::string& server, bool useTls) { return Connect(server, useTls, 143, 993); }
+
+  void POPSend(const std::string& command);
+  // One reply line (with its CR LF); a reply not beginning with "+" fails (after RSET).
+  bool POPReceive(std::string& line);
+  // A whole multi-line reply, status line to the "." line, as received. A first line
+  // that does not begin with "+" fails at once. A reply beyond the size limit is read
+  // to its end but not kept.
+  MultilineResult POPReceiveMultiline(std::string& reply, std::size_t limit = kMaxMessageBytes);
+  void POPQuit();
+
+  bool IMAPLogin(const std::string& userName, const std::string& password);
+  // Sends an "01" command and reads its answer up to the tagged completion line, taking
+  // literals by their byte count. A literal beyond the size limit is read but not kept
+  // (tooLarge is then set).
+  ImapResult IMAPCommand(const std::string& command, std::string& answer, std::size_t limit = kMaxMessageBytes,
+                         bool* tooLarge = nullptr);
+  void IMAPClose();
+
+  Socket& Sock() { return socket_; }
+
+ private:
+  bool Connect(const std::string& server, bool useTls, int plainPort, int tlsPort);
+  ImapResult ReadImapAnswer(std::string& answer, std::size_t limit, bool* tooLarge);
+  void Trace(const std::string& message, bool force = false) { trace_(message, force); }
+
+  Socket& socket_;
+  TraceFunction trace_;
+};
+
+// Host and port of a server text: "host" takes the default port, "host:port" the number
+// after the colon (its leading digits; none reads as 0; out of range takes the default).
+void SplitServer(const std::string& server, int defaultPort, std::string& host, int& port);
+
+// An IMAP astring: the text as it stands when it is a plain atom, else a quoted string.
+std::string ImapAString(const std::string& text);
+
+}  // namespace ar

@@ -1,0 +1,44 @@
+#include "store/Text.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace ar {
+namespace {
+
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool MatchesAt(std::string_view text, std::string_view what, std::size_t at) {
+  if (at > text.size() || text.size() - at < what.size()) return false;
+  for (std::size_t k = 0; k < what.size(); ++k)
+    if (Lower(text[at + k]) != Lower(what[k])) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string TrimBlanks(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
+  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+  return std::string(text.substr(b, e - b));
+}
+
+std::size_t FindNoCase(std::string_view text, std::string_view what, std::size_t from) {
+  for (std::size_t i = from; i < text.size() && text.size() - i >= what.size(); ++i)
+    if (MatchesAt(text, what, i)) return i;
+  return std::string_view::npos;
+}
+
+std::size_t RFindNoCase(std::string_view text, std::string_view what, std::size_t atOrBefore) {
+  if (text.size() < what.size()) return std::string_view::npos;
+  std::size_t i = std::min(atOrBefore, text.size() - what.size());
+  for (;; --i) {
+    if (MatchesAt(text, what, i)) return i;
+    if (i == 0) return std::string_view::npos;
+  }
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) { return MatchesAt(text, prefix, 0); }
+
+}  // namespace ar

@@ -1,0 +1,19 @@
+#pragma once
+// Text searches and trimming shared by the mail code and the mailbox intake. Letter case
+// is compared for ASCII letters only.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ar {
+
+// Blanks and tabs removed from both ends.
+std::string TrimBlanks(std::string_view text);
+
+// Case-insensitive search; npos when absent.
+std::size_t FindNoCase(std::string_view text, std::string_view what, std::size_t from = 0);
+// The last occurrence that starts at or before `atOrBefore`; npos when absent.
+std::size_t RFindNoCase(std::string_view text, std::string_view what, std::size_t atOrBefore);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+}  // namespace ar

@@ -1,0 +1,143 @@
+// The real socket on loopback: line and block reads, the read bound, lost connections,
+// time-outs and the TLS settings of the environment.
+#include "mail/SocketPosix.h"
+#include "tests/support/FakeServer.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestCa.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace ar {
+namespace {
+
+using test::FakeServer;
+using test::Script;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+TEST(PosixSocket, ReadsLinesAndBlocksAcrossPacketBoundaries) {
+  Script s;
+  s.Send("+OK one\r\n+OK tw").Expect("NEXT\r\n").Send("o\r\n* 1 FETCH (x)\r\n01 FETCH completed\r\nrest\r\n").ExpectClosed();
+  FakeServer server({s});
+  PosixSocket socket(TlsOptions{});
+  socket.Connect("127.0.0.1", server.Port());
+  EXPECT_EQ(socket.State(), SocketState::Connected);
+  EXPECT_EQ(socket.ReadLine(), "+OK one\r\n");
+  socket.Send("NEXT\r\n");
+  EXPECT_EQ(socket.ReadLine(), "+OK two\r\n");
+  EXPECT_EQ(socket.ReadUntil("FETCH completed\r\n"), "* 1 FETCH (x)\r\n01 FETCH completed\r\n");
+  EXPECT_EQ(socket.ReadLine(), "rest\r\n");
+  socket.Close();
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+  EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+TEST(PosixSocket, AnEndlessLineEndsTheReadWithAnError) {
+  Script s;
+  s.Send(std::string(Socket::kMaxLineBytes + 20000, 'x'));
+  FakeServer server({s});
+  PosixSocket socket(TlsOptions{});
+  socket.Connect("127.0.0.1", server.Port());
+  try {
+    socket.ReadLine();
+    FAIL() << "no error";
+  } catch (const SocketError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("without the expected end"));
+  }
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+  server.Finish();
+}
+
+TEST(PosixSocket, LostConnectionAndTimeOut) {
+  Script dropped, silent;
+  dropped.Send("partial line").Drop();
+  silent.Send("220 hello\r\n").ExpectClosed();
+  FakeServer server({dropped, silent});
+  PosixSocket socket(TlsOptions{});
+  socket.Connect("127.0.0.1", server.Port());
+  EXPECT_THROW(socket.ReadLine(), SocketError);
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+  EXPECT_THROW(socket.Send("x"), SocketError);
+
+  socket.SetTimeoutMs(100);
+  socket.Connect("127.0.0.1", server.Port());
+  EXPECT_EQ(socket.ReadLine(), "220 hello\r\n");
+  try {
+    socket.ReadLine();
+    FAIL() << "no time-out";
+  } catch (const SocketError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("Timed out after 100 ms"));
+  }
+  // A time-out leaves the connection as it was.
+  EXPECT_EQ(socket.State(), SocketState::Connected);
+  socket.Abort();
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+  EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+TEST(PosixSocket, RefusedConnectionAndBadPort) {
+  PosixSocket socket(TlsOptions{});
+  int port = test::UnusedLoopbackPort();
+  try {
+    socket.Connect("127.0.0.1", port);
+    FAIL() << "connected";
+  } catch (const SocketError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("Connection refused"));
+  }
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+  EXPECT_THROW(socket.Connect("127.0.0.1", 0), SocketError);
+  EXPECT_THROW(socket.Connect("127.0.0.1", 70000), SocketError);
+}
+
+class TlsEnvironment : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::unsetenv("AUTORESPONDER_CA_FILE");
+    ::unsetenv("AUTORESPONDER_TLS_VERIFY");
+  }
+  void TearDown() override { SetUp(); }
+
+};
+
+TEST_F(TlsEnvironment, CaFileAndVerifySwitchComeFromTheEnvironment) {
+  EXPECT_TRUE(TlsOptions::FromEnvironment().verify);
+  EXPECT_EQ(TlsOptions::FromEnvironment().extraCaFile, "");
+
+  test::TempFolder folder;
+  test::TestCa ca(folder.Path(), "env");
+  auto id = ca.IssueLoopbackServer();
+  auto handshake = [&](bool expectOk) {
+    Script s;
+    if (expectOk) s.Send("+OK\r\n").ExpectClosed();
+    else s.HandshakeRefused();
+    FakeServer server({s}, test::FakeServerTls{id.certFile, id.keyFile});
+    PosixSocket socket;  // settings from the environment
+    socket.SetSecurity(SocketSecurity::TlsFromConnect);
+    bool ok = true;
+    try {
+      socket.Connect("localhost", server.Port());
+      EXPECT_EQ(socket.ReadLine(), "+OK\r\n");
+      socket.Close();
+    } catch (const SocketError& e) {
+      ok = false;
+      EXPECT_THAT(e.what(), HasSubstr("certificate not trusted"));
+    }
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    return ok;
+  };
+  EXPECT_FALSE(handshake(false));
+  ::setenv("AUTORESPONDER_CA_FILE", ca.CaFile().c_str(), 1);
+  EXPECT_TRUE(handshake(true));
+  ::unsetenv("AUTORESPONDER_CA_FILE");
+  ::setenv("AUTORESPONDER_TLS_VERIFY", "0", 1);
+  EXPECT_FALSE(TlsOptions::FromEnvironment().verify);
+  EXPECT_TRUE(handshake(true));
+  ::setenv("AUTORESPONDER_TLS_VERIFY", "1", 1);
+  EXPECT_TRUE(TlsOptions::FromEnvironment().verify);
+}
+
+}  // namespace
+}  // namespace ar

@@ -1,0 +1,333 @@
+// Mailbox intake against scripted POP3 and IMAP4 servers on loopback: the exact
+// dialogue, and what it does to the subscriber table.
+#include "mail/SocketPosix.h"
+#include "processor/MailboxIntake.h"
+#include "store/Schema.h"
+#include "store/Trace.h"
+#include "tests/support/ClockGuard.h"
+#include "tests/support/FakeServer.h"
+#include "tests/support/TestDatabases.h"
+
+#include <gtest/gtest.h>
+
+namespace ar {
+namespace {
+
+using test::Day;
+using test::Script;
+
+std::string Message(const std::string& from, const std::string& subject, const std::string& body = "Hello there.") {
+  std::string m = "Received: from mx.example.com\r\n";
+  if (!from.empty()) m += "From: " + from + "\r\n";
+  return m + "Subject: " + subject + "\r\nDate: Mon, 5 Jan 2009 14:03:09 +0100\r\n\r\n" + body + "\r\n";
+}
+
+Script PopLogin(int count) {
+  Script s;
+  s.Send("+OK POP3 ready\r\n")
+      .Exchange("USER ann\r\n", "+OK\r\n")
+      .Exchange("PASS s3cret\r\n", "+OK logged in\r\n")
+      .Exchange("STAT\r\n", "+OK " + std::to_string(count) + " 4242\r\n");
+  return s;
+}
+
+Script& PopTake(Script& s, int i, const std::string& message) {
+  const std::string n = std::to_string(i);
+  return s.Exchange("RETR " + n + "\r\n", "+OK message follows\r\n" + message + ".\r\n")
+      .Exchange("DELE " + n + "\r\n", "+OK deleted\r\n");
+}
+
+Script& PopQuit(Script& s) { return s.Exchange("QUIT\r\n", "+OK bye\r\n").ExpectClosed(); }
+
+struct Row {
+  std::string address;
+  bool unsubscribed;
+  bool operator==(const Row& o) const { return address == o.address && unsubscribed == o.unsubscribed; }
+};
+std::ostream& operator<<(std::ostream& os, const Row& r) { return os << r.address << (r.unsubscribed ? " (u)" : ""); }
+
+class MailboxIntakeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTraceFile(db.Folder() + "/debug/tracepop.log");
+    id = db.AddAutoresponder("list", true);
+    ctx.dataFolder = db.Folder();
+    ctx.config = &db.Config();
+    ctx.subscribers = &db.Subscribers();
+    ctx.status = &status;
+    ctx.socket = &socket;
+    ctx.currentAutoresponder = id;
+    db.Config().Execute("update tblAutoresponders set LastStatus='OK'");
+  }
+  void TearDown() override {
+    SetTraceFile("");
+    SetDebugSwitch(false);
+  }
+
+  void Read(const std::string& server, const std::string& type = "POP3", const std::string& folder = "",
+            const std::string& password = "s3cret", MailboxIntake::Limits limits = Fast()) {
+    MailboxIntake intake(ctx, limits);
+    intake.ReadPOP(server, "ann", password, false, id, type, folder);
+  }
+  static MailboxIntake::Limits Fast() {
+    MailboxIntake::Limits l;
+    l.connectTimeoutMs = 2000;
+    l.popDialogueTimeoutMs = 2000;
+    return l;
+  }
+  void AddRow(const std::string& address, bool unsubscribed = false) {
+    db.Subscribers().Execute("insert into " + SubscriberTable(id) + " (EmailAddress, UnsubscribeDate) values (?, ?)",
+                             {address, unsubscribed ? Value(Day(2026, 1, 1)) : Value()});
+  }
+  std::vector<Row> Rows() {
+    std::vector<Row> rows;
+    for (RowSet rs = db.Subscribers().Query("select * from " + SubscriberTable(id) + " order by SubscriberID"); !rs.Eof();
+         rs.MoveNext())
+      rows.push_back({rs.Field("EmailAddress").AsText(), !rs.Field("UnsubscribeDate").IsNull()});
+    return rows;
+  }
+  std::vector<std::string> Log() {
+    std::vector<std::string> out;
+    for (const std::string& line : status.Lines()) out.push_back(line.substr(line.find(" - ") + 3));
+    return out;
+  }
+  bool Logged(const std::string& text) {
+    for (const std::string& l : Log())
+      if (l == text) return true;
+    return false;
+  }
+  std::string LastStatus() {
+    return db.Config().Scalar("select LastStatus from tblAutoresponders where AutoresponderID=?", {Value(id)}).AsText();
+  }
+  int64_t PopProblem() { return db.Config().Scalar("select LastPOPStatus from tblStatus").AsInteger(); }
+  static void ExpectScripted(test::FakeServer& server) {
+    for (const std::string& p : server.Finish()) ADD_FAILURE() << p;
+  }
+
+  test::TestDatabases db;
+  test::ClockGuard clock{Day(2026, 6, 1, 10, 0)};
+  int64_t id = 0;
+  StatusList status;
+  PosixSocket socket;
+  RunContext ctx;
+};
+
+TEST_F(MailboxIntakeTest, WhatOneMessageDoesToTheList) {
+  struct Case {
+    const char* name;
+    std::vector<Row> before;
+    std::string message;
+    std::vector<Row> after;
+    std::string logged;  // empty: nothing about the sender
+  };
+  const Case cases[] = {
+      {"a display name subscribes the bare address", {}, Message("Ann Smith <ann@example.com>", "hi"),
+       {{"ann@example.com", false}}, "New subscriber: ann@example.com"},
+      {"a known sender asking to unsubscribe marks the first row only",
+       {{"bob@example.com", false}, {"BOB@example.com", false}}, Message("bob@example.com", "Please UNSUBSCRIBE me now"),
+       {{"bob@example.com", true}, {"BOB@example.com", false}}, "Received unsubscribed request: bob@example.com"},
+      {"a known sender writing subscribe stays as is", {{"carl@example.com", true}},
+       Message("carl@example.com", "subscribe"), {{"carl@example.com", true}},
+       "New subscriber already in list: carl@example.com"},
+      {"an unknown sender writing unsubscribe is subscribed", {}, Message("dora@example.com", "unsubscribe"),
+       {{"dora@example.com", false}}, "New subscriber: dora@example.com"},
+      {"a delivery report adds nothing", {},
+       Message("MAILER-DAEMON@mx.example.com", "failure", "Remote host said: (#5.1.1) no such user"), {}, ""},
+      {"a report by phrase adds nothing", {}, Message("postmaster@mx.example.com", "x", "Unknown User here"), {}, ""},
+      {"no From line adds nothing", {}, Message("", "anonymous"), {}, ""},
+      {"an apostrophe selects only its own row", {{"obrien@example.com", false}},
+       Message("o'brien@example.com", "hello"), {{"obrien@example.com", false}, {"o'brien@example.com", false}},
+       "New subscriber: o'brien@example.com"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db.Subscribers().Execute("delete from " + SubscriberTable(id));
+    for (const Row& r : c.before) AddRow(r.address, r.unsubscribed);
+    status = StatusList();
+    Script script = PopLogin(1);
+    PopTake(script, 1, c.message);
+    test::FakeServer server({PopQuit(script)});
+    Read(server.Address());
+    ExpectScripted(server);
+    EXPECT_EQ(Rows(), c.after);
+    if (!c.logged.empty()) EXPECT_TRUE(Logged(c.logged));
+    EXPECT_TRUE(Logged("Closing POP account"));
+    EXPECT_EQ(LastStatus(), "OK");
+  }
+}
+
+TEST_F(MailboxIntakeTest, AtMostAThousandMessagesARun) {
+  Script script = PopLogin(1500);
+  for (int i = 1; i <= 1000; ++i) PopTake(script, i, Message("s" + std::to_string(i) + "@example.com", "hi"));
+  test::FakeServer server({PopQuit(script)});
+  std::vector<std::string> all;  // the list itself keeps only the newest 1001 lines
+  status.SetObserver([&](const std::string& line, bool) { all.push_back(line.substr(line.find(" - ") + 3)); });
+  Read(server.Address());
+  ExpectScripted(server);
+  EXPECT_EQ(all.at(3), "Number of messages: 1500");
+  EXPECT_EQ(Rows().size(), 1000u);
+}
+
+TEST_F(MailboxIntakeTest, PopSessionFailures) {
+  struct Case {
+    const char* name;
+    Script script;
+    std::string status;  // LastStatus afterwards
+    bool problem;        // LastPOPStatus afterwards
+    std::string logged;
+  };
+  const std::string msg = Message("eve@example.com", "hi");
+  std::vector<Case> cases;
+  cases.push_back({"USER refused",
+                   Script().Send("+OK\r\n").Exchange("USER ann\r\n", "-ERR who?\r\n").Exchange("RSET\r\n", "+OK\r\n").ExpectClosed(),
+                   "Error: POP username/password failed", true, "POP username or password not accepted"});
+  cases.push_back({"PASS refused",
+                   Script().Send("+OK\r\n").Exchange("USER ann\r\n", "+OK\r\n").Exchange("PASS s3cret\r\n", "-ERR no\r\n")
+                       .Exchange("RSET\r\n", "+OK\r\n").ExpectClosed(),
+                   "Error: POP username/password failed", true, "POP username or password not accepted"});
+  cases.push_back({"a greeting that never comes", Script().ExpectClosed(), "Error: POP connection failure", true,
+                   "Connection failed to server: "});
+  {
+    Script s = PopLogin(2);
+    s.Expect("RETR 1\r\n").Send("+OK\r\nReceived: x\r\nFrom: eve@example.com\r\n").Drop();
+    cases.push_back({"a connection dropped in the middle of RETR", s, "OK", false, "Number of messages: 2"});
+  }
+  {
+    Script s = PopLogin(1);
+    s.Exchange("RETR 1\r\n", "-ERR no such message\r\n").ExpectClosed();
+    cases.push_back({"RETR refused ends at once", s, "OK", false, "Number of messages: 1"});
+  }
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db.Config().Execute("update tblAutoresponders set LastStatus='OK'");
+    db.Config().Execute("update tblStatus set LastPOPStatus=0");
+    status = StatusList();
+    test::FakeServer server({c.script});
+    Read(server.Address());
+    ExpectScripted(server);
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_EQ(LastStatus(), c.status);
+    EXPECT_EQ(PopProblem(), c.problem ? -1 : 0);
+    bool found = false;
+    for (const std::string& l : Log()) found |= l.rfind(c.logged, 0) == 0;
+    EXPECT_TRUE(found) << c.logged;
+    EXPECT_FALSE(Logged("Closing POP account"));
+    EXPECT_EQ(socket.State(), SocketState::Closed);
+  }
+}
+
+TEST_F(MailboxIntakeTest, ARefusedConnectionIsAPopProblem) {
+  Read("127.0.0.1:" + std::to_string(test::UnusedLoopbackPort()));
+  EXPECT_EQ(LastStatus(), "Error: POP connection failure");
+  EXPECT_EQ(PopProblem(), -1);
+  EXPECT_NE(test::ReadWholeFile(db.Folder() + "/debug/tracepop.log").find("CONNECTION ERROR: "), std::string::npos);
+}
+
+TEST_F(MailboxIntakeTest, AnOversizedMessageStaysOnTheServerAndTheNextIsTaken) {
+  Script script = PopLogin(2);
+  script.Exchange("RETR 1\r\n", "+OK\r\n" + Message("big@example.com", "x", std::string(5000, 'b')) + ".\r\n");
+  PopTake(script, 2, Message("small@example.com", "hi"));
+  test::FakeServer server({PopQuit(script)});
+  MailboxIntake::Limits limits = Fast();
+  limits.maxMessageBytes = 1000;
+  Read(server.Address(), "POP3", "", "s3cret", limits);
+  ExpectScripted(server);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"small@example.com", false}}));
+  EXPECT_NE(test::ReadWholeFile(db.Folder() + "/debug/tracepop.log").find("message 1 is larger than 1000 bytes"),
+            std::string::npos);
+}
+
+TEST_F(MailboxIntakeTest, TheTraceHidesThePassword) {
+  SetDebugSwitch(true);
+  Script script = PopLogin(0);
+  test::FakeServer server({PopQuit(script)});
+  Read(server.Address());
+  ExpectScripted(server);
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+  EXPECT_NE(trace.find(" SENDING: USER ann\r\n"), std::string::npos);
+  EXPECT_NE(trace.find(" SENDING: PASS <HIDDEN>\r\n"), std::string::npos);
+  EXPECT_NE(trace.find(" RECEIVE: +OK logged in\r\n"), std::string::npos);
+  EXPECT_NE(trace.find(" CLOSE RESPONSE: +OK bye\r\n"), std::string::npos);
+  EXPECT_EQ(trace.find("s3cret"), std::string::npos);
+}
+
+TEST_F(MailboxIntakeTest, AnUnknownServerTypeReadsNothing) {
+  Read("127.0.0.1:1", "EXCHANGE");
+  EXPECT_EQ(Log(), std::vector<std::string>{"Number of messages: 0"});
+}
+
+std::string Fetch(int i, const std::string& message) {
+  return "* " + std::to_string(i) + " FETCH (RFC822 {" + std::to_string(message.size()) + "}\r\n" + message + ")\r\n" +
+         "01 OK Fetch completed (0.001 + 0.000 secs).\r\n";
+}
+
+TEST_F(MailboxIntakeTest, ImapSessionReadsToTaggedCompletionsAndLiterals) {
+  // The first message's own text holds lines that look like completions.
+  const std::string tricky = Message("Ann <ann@example.com>", "hi", "01 OK FETCH completed\r\nSTORE Completed");
+  const std::string second = Message("ben@example.com", "hi");
+  Script s;
+  s.Send("* OK [CAPABILITY IMAP4rev1] Dovecot ready.\r\n")
+      .Exchange("01 LOGIN ann \"pass word\"\r\n", "01 OK [CAPABILITY IMAP4rev1] Logged in\r\n")
+      .Exchange("01 SELECT INBOX\r\n",
+                "* FLAGS (\\Answered \\Deleted)\r\n* 2 EXISTS\r\n* 0 RECENT\r\n01 OK [READ-WRITE] Select completed.\r\n")
+      .Exchange("01 FETCH 1 RFC822\r\n", Fetch(1, tricky))
+      .Exchange("01 STORE 1 +flags (\\deleted)\r\n", "* 1 FETCH (FLAGS (\\Deleted))\r\n01 OK Store completed.\r\n")
+      .Exchange("01 FETCH 2 RFC822\r\n", Fetch(2, second))
+      .Exchange("01 STORE 2 +flags (\\deleted)\r\n", "01 OK STORE Completed\r\n")
+      .Exchange("01 CLOSE\r\n", "01 OK Close completed.\r\n")
+      .ExpectClosed();
+  test::FakeServer server({s});
+  Read(server.Address(), "IMAP4", "", "pass word");
+  ExpectScripted(server);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"ann@example.com", false}, {"ben@example.com", false}}));
+  EXPECT_TRUE(Logged("Number of messages: 2"));
+  EXPECT_TRUE(Logged("Closing IMAP account"));
+}
+
+TEST_F(MailboxIntakeTest, ImapRefusalsFailAtOnce) {
+  struct Case { const char* name; Script script; const char* logged; };
+  std::vector<Case> cases;
+  cases.push_back({"login refused",
+                   Script().Send("* OK ready\r\n").Exchange("01 LOGIN ann s3cret\r\n", "01 NO [AUTHENTICATIONFAILED] failed.\r\n")
+                       .ExpectClosed(),
+                   "IMAP Username/Password: "});
+  cases.push_back({"unknown folder",
+                   Script().Send("* OK ready\r\n").Exchange("01 LOGIN ann s3cret\r\n", "01 OK LOGIN completed\r\n")
+                       .Exchange("01 SELECT \"Sent Items\"\r\n", "01 NO Mailbox doesn't exist\r\n").ExpectClosed(),
+                   nullptr});
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    status = StatusList();
+    test::FakeServer server({c.script});
+    Read(server.Address(), "IMAP4", "Sent Items");
+    ExpectScripted(server);
+    if (c.logged) EXPECT_EQ(Log().back().rfind(c.logged, 0), 0u) << Log().back();
+    EXPECT_FALSE(Logged("Closing IMAP account"));
+    EXPECT_EQ(LastStatus(), "OK");  // the IMAP path does not touch the status
+  }
+}
+
+TEST(ImapAString, AtomsStayQuotedOtherwise) {
+  EXPECT_EQ(ImapAString("ann"), "ann");
+  EXPECT_EQ(ImapAString("pass word"), "\"pass word\"");
+  EXPECT_EQ(ImapAString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(ImapAString(""), "\"\"");
+  EXPECT_EQ(ImapAString("p%ss"), "\"p%ss\"");
+}
+
+TEST(SplitServer, HostAndPort) {
+  struct Case { const char* text; int def; const char* host; int port; };
+  const Case cases[] = {{"pop.example", 995, "pop.example", 995}, {"pop.example:1110", 110, "pop.example", 1110},
+                        {"pop.example:x", 110, "pop.example", 0},  {"pop.example:99999999999", 143, "pop.example", 143},
+                        {"h:25abc", 110, "h", 25}};
+  for (const Case& c : cases) {
+    std::string host;
+    int port = -1;
+    SplitServer(c.text, c.def, host, port);
+    EXPECT_EQ(host, c.host) << c.text;
+    EXPECT_EQ(port, c.port) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace ar
