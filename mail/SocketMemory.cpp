@@ -4,6 +4,10 @@ namespace ar {
 
 void MemorySocket::Connect(const std::string& host, int port) {
   connects_.push_back({host, port, security_});
+  if (!everyConnectError_.empty()) {
+    state_ = SocketState::Closed;
+    throw SocketError(everyConnectError_);
+  }
   if (!connectError_.empty()) {
     std::string e = std::move(connectError_);
     connectError_.clear();

@@ -33,6 +33,8 @@ class MemorySocket final : public Socket {
   void HangUp() { hungUp_ = true; }
   // The next connect fails with this description.
   void FailNextConnect(std::string description) { connectError_ = std::move(description); }
+  // Every connect fails with this description (an unreachable server); empty: none.
+  void FailEveryConnect(std::string description) { everyConnectError_ = std::move(description); }
   // Sends after this many more bytes fail as a broken connection.
   void FailSendsAfter(std::size_t bytes) { sendBudget_ = bytes; }
 
@@ -60,6 +62,7 @@ class MemorySocket final : public Socket {
   std::string incoming_;
   bool hungUp_ = false;
   std::string connectError_;
+  std::string everyConnectError_;
   std::size_t sendBudget_ = static_cast<std::size_t>(-1);
   std::vector<Endpoint> connects_;
   std::string sent_;

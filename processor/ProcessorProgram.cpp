@@ -31,7 +31,8 @@ int ProcessorProgram::StartUp(std::string& error) {
     error = "a processing run is already active for " + ctx_.dataFolder;
     return kExitAlreadyRunning;
   }
-  ctx_.utcOffset = OffsetText(GetTimeZoneOffset());
+  ctx_.utcBiasMinutes = GetTimeZoneOffset();
+  ctx_.utcOffset = OffsetText(ctx_.utcBiasMinutes);
 
   Connection::Options options;
   options.busyTimeoutMs = DatabaseTimeoutMs();

@@ -1,0 +1,41 @@
+#include "processor/BodyFile.h"
+
+#include "mail/Charset.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace ar {
+
+std::string BodyLines(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') continue;
+    out.append(text, start, i - start).append("\r\n");
+    if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) out.append(text, start, std::string::npos).append("\r\n");
+  return out;
+}
+
+std::string ReadBodyFile(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+  if (static_cast<unsigned long long>(st.st_size) > kMaxBodyFileBytes)
+    throw std::runtime_error(path + " is larger than " + std::to_string(kMaxBodyFileBytes) + " bytes");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("cannot read " + path);
+  return BodyLines(TextFileBytesToUtf8(bytes.str()));
+}
+
+}  // namespace ar
