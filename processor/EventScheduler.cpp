@@ -8,6 +8,28 @@ namespace {
 // Due subscribers are read in pages by key, so that a list of any size is held in
 // memory a page at a time.
 constexpr int kPageSize = 500;
+
+// Switches a connection to writes that skip the disk flush, and back to full flushes when
+// it goes, whatever happened.
+class DurabilityGuard {
+ public:
+  explicit DurabilityGuard(Connection& c) : c_(c) { c_.Execute("PRAGMA synchronous=NORMAL"); }
+  ~DurabilityGuard() {
+    try {
+      Restore();
+    } catch (const std::exception&) {
+    }
+  }
+  void Restore() {
+    if (restored_) return;
+    restored_ = true;
+    c_.Execute("PRAGMA synchronous=FULL");
+  }
+
+ private:
+  Connection& c_;
+  bool restored_ = false;
+};
 }  // namespace
 
 void EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string& smtpServer,
@@ -23,9 +45,14 @@ void EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string& s
                         " ORDER BY AutoresponderEventID"
                       : "select * from tblAutoresponderEvents where Active<>0 AND AutoresponderID=? AND EventInterval<>0"
                         " ORDER BY EventInterval,AutoresponderEventID";
+    // The staged marks of a pass are written without waiting for the disk each time (an
+    // application crash still loses none of them); the commit of the pass waits for the
+    // disk and so makes every staged mark before it durable as well.
+    DurabilityGuard durability(*ctx_.subscribers);
     for (RowSet event = ctx_.config->Query(events, {Value(autoresponderId)}); !event.Eof(); event.MoveNext())
       SendEvent(autoresponderId, event, settings);
 
+    durability.Restore();
     ctx_.subscribers->Execute("update " + SubscriberTable(autoresponderId) +
                               " set LastEventSentTime=TempLastEventSentTime,TempLastEventSentTime=NULL"
                               " where TempLastEventSentTime IS NOT NULL");

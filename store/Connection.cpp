@@ -130,6 +130,7 @@ Connection Connection::Open(const std::string& path, const Options& options) {
     // Reading the schema proves the file is a database; WAL lets readers and one writer
     // of the three programs work side by side.
     c.Scalar("PRAGMA journal_mode=WAL");
+    c.Execute("PRAGMA synchronous=FULL");
     c.Scalar("SELECT count(*) FROM sqlite_master");
   } catch (const DbError& e) {
     throw DbError(std::string("cannot open ") + path + ": " + e.what(), e.Code());

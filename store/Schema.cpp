@@ -61,7 +61,12 @@ void CreateSubscribersSchema(Connection& subscribers) {
   subscribers.Execute("CREATE TABLE tblDeDupe (TheCount INTEGER, EmailAddress TEXT COLLATE NOCASE)");
 }
 
-std::string SubscriberTable(int64_t autoresponderId) { return "[" + std::to_string(autoresponderId) + "]"; }
+std::string SubscriberTable(int64_t autoresponderId) {
+  std::string name = std::to_string(autoresponderId);
+  name.insert(name.begin(), '[');
+  name.push_back(']');
+  return name;
+}
 
 void CreateSubscriberTable(Connection& subscribers, int64_t autoresponderId) {
   const std::string table = SubscriberTable(autoresponderId);

@@ -1,0 +1,207 @@
+// A processing run of the real ostrel over N due subscribers of one autoresponder,
+// against Postfix's smtp-sink on loopback: messages per second and ostrel's peak
+// resident memory; in the same run smtp-source sends as many messages of the same size,
+// one per session, to the same sink, for comparison.
+//
+//   events_bench [N ...]          (default: 10000 100000)
+#include "mail/MimeComposer.h"
+#include "store/Connection.h"
+#include "store/DataFolder.h"
+#include "store/DatabaseFiles.h"
+#include "store/Schema.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::vector<std::string> envStrings(extraEnv);
+  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
+  std::vector<char*> envp;
+  for (auto& s : envStrings) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    std::exit(1);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+bool WaitForPort(int port) {
+  for (int i = 0; i < 250; ++i) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    if (ok) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+struct Layout {
+  const char* name;
+  bool html;
+};
+
+const char* kPlain =
+    "Thank you for subscribing. This is the first of our follow-up messages, with a few\r\n"
+    "paragraphs of ordinary text so that the message has a typical size.\r\n";
+
+struct Result {
+  double seconds;
+  long peakKiB;
+  long long sent;
+  size_t messageBytes;
+};
+
+Result RunOstrel(long long n, const Layout& layout, int port) {
+  const std::string folder = (std::filesystem::temp_directory_path() / ("events-bench-" + std::to_string(::getpid()))).string();
+  std::filesystem::remove_all(folder);
+  ar::MakeFolders(folder);
+  ar::CreateDataSubfolders(folder);
+  ar::CopyFile(std::string(AR_BIN_DIR) + "/autoresponder.tem", ar::AutoresponderDbPath(folder));
+  ar::CopyFile(std::string(AR_BIN_DIR) + "/subscribers.tem", ar::SubscribersDbPath(folder));
+  std::string plain;
+  for (int i = 0; i < 20; ++i) plain += kPlain;
+  std::string html = "<html><body><img src=\"" + folder + "/logo.gif\">";
+  for (int i = 0; i < 20; ++i) html += "<p>" + std::string(kPlain) + "</p>\r\n";
+  html += "</body></html>\r\n";
+  {
+    std::ofstream gif(folder + "/logo.gif", std::ios::binary);
+    for (int i = 0; i < 2048; ++i) gif.put(static_cast<char>(i * 7));
+  }
+  ar::MailMessageContent sample;
+  sample.plainTextOnly = !layout.html;
+  sample.subject = "Welcome";
+  sample.from = "news@example.com";
+  sample.to = "subscriber000001@rcpt.test";
+  sample.body = layout.html ? html : "";
+  sample.plainTextBody = plain;
+  sample.emailDomain = "example.com";
+  sample.fromName = "News";
+  const size_t messageBytes = ar::CreateMailMessage(sample).size();
+  {
+    ar::DatabaseFiles files;
+    files.Open(folder);
+    files.config.Execute("update tblConfiguration set SMTPServer=?, HELOName='bench.test'",
+                         {"127.0.0.1:" + std::to_string(port)});
+    files.config.Execute("insert into tblAutoresponders (AutoresponderName, Active) values ('bench', -1)");
+    const int64_t id = files.config.LastInsertId();
+    ar::CreateSubscriberTable(files.subscribers, id);
+    files.config.Execute(
+        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, Subject, FromAddress,"
+        " FromName, PlainTextOnly, UseFilesForMessageBodies, PlainTextMessage) values (?, 'welcome', 0, -1, 'Welcome',"
+        " 'news@example.com', 'News', ?, 0, ?)",
+        {ar::Value(id), !layout.html, plain});
+    const int64_t event = files.config.LastInsertId();
+    std::ofstream(folder + "/content/" + std::to_string(event) + ".html", std::ios::binary) << html;
+    files.subscribers.Execute("BEGIN");
+    char address[64];
+    for (long long i = 1; i <= n; ++i) {
+      std::snprintf(address, sizeof address, "subscriber%06lld@rcpt.test", i);
+      files.subscribers.Execute("insert into " + ar::SubscriberTable(id) + " (EmailAddress) values (?)", {address});
+    }
+    files.subscribers.Execute("COMMIT");
+  }
+  const auto start = Clock::now();
+  const pid_t pid = Spawn({std::string(AR_BIN_DIR) + "/ostrel", "0"}, {"AUTORESPONDER_DATA=" + folder});
+  int status = 0;
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  long long sent = 0;
+  {
+    ar::DatabaseFiles files;
+    files.Open(folder);
+    sent = files.subscribers.Scalar("select count(*) from [1] where LastEventSentTime IS NOT NULL").AsInteger();
+  }
+  std::filesystem::remove_all(folder);
+  return {seconds, usage.ru_maxrss, sent, messageBytes};
+}
+
+double RunSmtpSource(long long n, size_t bytes, int port) {
+  const auto start = Clock::now();
+  const pid_t pid = Spawn({"/usr/sbin/smtp-source", "-s", "1", "-m", std::to_string(n), "-l", std::to_string(bytes), "-f",
+                           "news@example.com", "-t", "subscriber@rcpt.test", "127.0.0.1:" + std::to_string(port)});
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<long long> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoll(argv[i]));
+  if (sizes.empty()) sizes = {10000, 100000};
+  if (::access("/usr/sbin/smtp-sink", X_OK) != 0 || ::access("/usr/sbin/smtp-source", X_OK) != 0) {
+    std::fprintf(stderr, "smtp-sink and smtp-source (package postfix) are needed\n");
+    return 1;
+  }
+  const int port = FreePort();
+  const pid_t sink = Spawn({"/usr/sbin/smtp-sink", "-u", "nobody", "127.0.0.1:" + std::to_string(port), "256"});
+  if (!WaitForPort(port)) {
+    std::fprintf(stderr, "smtp-sink did not start\n");
+    return 1;
+  }
+  std::printf("%-28s %10s %8s %12s %14s %12s %7s\n", "layout", "due", "sent", "ostrel msg/s", "peak RSS MiB",
+              "source msg/s", "ratio");
+  for (const Layout layout : {Layout{"plain text", false}, Layout{"HTML + inline image", true}}) {
+    for (long long n : sizes) {
+      const Result r = RunOstrel(n, layout, port);
+      const double source = RunSmtpSource(n, r.messageBytes, port);
+      const double ours = static_cast<double>(r.sent) / r.seconds;
+      const double theirs = static_cast<double>(n) / source;
+      std::printf("%-28s %10lld %8lld %12.0f %14.1f %12.0f %7.2f\n", layout.name, n, r.sent, ours, r.peakKiB / 1024.0,
+                  theirs, ours / theirs);
+      std::fflush(stdout);
+    }
+  }
+  ::kill(sink, SIGTERM);
+  ::waitpid(sink, nullptr, 0);
+  return 0;
+}
