@@ -8,7 +8,7 @@ BUILD_ASAN  ?= build-asan
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps deps-test build build-asan run test test-fast test-asan clean
+.PHONY: all deps deps-test build build-asan run install test test-fast test-asan clean
 
 all: build
 
@@ -22,12 +22,19 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAR_BUILD_TESTS=OFF -DAR_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Until the control program takes over, running the system means seeding the data folder
-# from the initial databases when it holds none, then one processing run for all
-# autoresponders.
+# Application mode when a display exists; otherwise the scheduler in service mode, in the
+# foreground until Ctrl-C. velquin seeds the data folder itself at its first start.
 run: build
-	@data=$$($(BUILD)/tools/seed_data $(BUILD)/bin) && echo "data folder: $$data" && \
-	$(BUILD)/bin/ostrel 0 && echo "processing run finished; trace log: $$data/debug/tracepop.log"
+	@if [ -n "$${DISPLAY}$${WAYLAND_DISPLAY}" ]; then exec $(BUILD)/bin/velquin; \
+	else echo "No display: velquin runs as the scheduler (service mode) in the foreground; Ctrl-C stops it."; \
+	exec $(BUILD)/bin/velquin /s; fi
+
+# The program folder goes to $(PREFIX)/lib/autoresponder, the service unit to systemd.
+PREFIX ?= /usr/local
+install: build
+	install -d $(DESTDIR)$(PREFIX)/lib/autoresponder
+	cp -a $(BUILD)/bin/. $(DESTDIR)$(PREFIX)/lib/autoresponder/
+	install -D -m 0644 dist/velquin.service $(DESTDIR)/etc/systemd/system/velquin.service
 
 test: deps-test test-fast test-asan
 

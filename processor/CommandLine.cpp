@@ -51,13 +51,4 @@ ProcessorCommandLine ParseProcessorCommandLine(const std::string& commandLine) {
   return result;
 }
 
-std::string JoinArguments(int argc, char** argv) {
-  std::string line;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) line += ' ';
-    line += argv[i];
-  }
-  return line;
-}
-
 }  // namespace ar

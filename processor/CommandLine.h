@@ -1,6 +1,8 @@
 #pragma once
 // The processor's command line: an autoresponder identifier (0 or none: all), and the
 // debug switch "/d" anywhere in either letter case.
+#include "store/ProgramArguments.h"
+
 #include <cstdint>
 #include <string>
 
@@ -12,8 +14,5 @@ struct ProcessorCommandLine {
 };
 
 ProcessorCommandLine ParseProcessorCommandLine(const std::string& commandLine);
-
-// A program reads its command line as its arguments joined by one blank.
-std::string JoinArguments(int argc, char** argv);
 
 }  // namespace ar

@@ -7,6 +7,7 @@
 #include "store/Text.h"
 #include "store/Trace.h"
 
+#include <cctype>
 #include <cmath>
 #include <stdexcept>
 
@@ -26,6 +27,29 @@ long long LeadingCount(const std::string& text) {
   const double v = std::strtod(start, &end);
   if (end == start || !std::isfinite(v)) return 0;
   return std::llround(v);
+}
+
+// The message itself within what the server sent for it: a POP3 reply without its status
+// line and its "." line, an IMAP4 answer's RFC822 literal. The reply codes and numbers of
+// that framing ("+OK 550 octets", "* 550 FETCH") must not make the delivery report
+// check take a person's message for a report.
+std::string_view MessageProper(std::string_view received, bool pop) {
+  if (pop) {
+    const size_t start = received.find("\r\n");
+    if (start == std::string_view::npos) return {};
+    std::string_view rest = received.substr(start + 2);
+    if (rest == ".\r\n") return {};
+    if (rest.size() >= 5 && rest.substr(rest.size() - 5) == "\r\n.\r\n") rest.remove_suffix(3);
+    return rest;
+  }
+  const size_t mark = FindNoCase(received, "RFC822 {");
+  if (mark == std::string_view::npos) return received;
+  size_t at = mark + 8;
+  size_t size = 0;
+  while (at < received.size() && std::isdigit(static_cast<unsigned char>(received[at])) && size < (1u << 30))
+    size = size * 10 + static_cast<size_t>(received[at++] - '0');
+  if (received.substr(at, 3) != "}\r\n") return received;
+  return received.substr(at + 3, size);
 }
 
 }  // namespace
@@ -72,7 +96,7 @@ void MailboxIntake::ReadPOP(const std::string& server, const std::string& userNa
                  true);
         continue;
       }
-      ApplyMessage(autoresponderId, message);
+      ApplyMessage(autoresponderId, message, MessageProper(message, pop));
 
       if (pop) {
         std::string reply;
@@ -177,14 +201,14 @@ MailboxIntake::Step MailboxIntake::OpenImap(MailboxSession& s, const std::string
   return Step::Continue;
 }
 
-void MailboxIntake::ApplyMessage(int64_t autoresponderId, const std::string& message) {
+void MailboxIntake::ApplyMessage(int64_t autoresponderId, const std::string& message, std::string_view proper) {
   const std::string sender = EmailAddressOnly(TrimBlanks(ExtractBetween(message, "\r\nFrom:", "\r")));
   const std::string subject = ExtractBetween(message, "\r\nsubject:", "\r");
   if (sender.empty()) return;
   const std::string table = SubscriberTable(autoresponderId);
   RowSet rows = ctx_.subscribers->Query("select * from " + table + " where EmailAddress=?", {sender});
   if (rows.Eof()) {
-    if (!GetBounceStatusCode(message).empty()) return;  // a delivery report
+    if (!GetBounceStatusCode(proper).empty()) return;  // a delivery report
     if (sender.size() > kMaxAddressLength) {
       TracePop("frmProcess:ReadPOP: sender address longer than " + std::to_string(kMaxAddressLength) +
                    " characters not subscribed: " + sender,

@@ -5,6 +5,8 @@
 #include "processor/MailboxSession.h"
 #include "processor/RunContext.h"
 
+#include <string_view>
+
 namespace ar {
 
 // At most this many messages are taken in one run; the rest wait for later runs.
@@ -29,7 +31,9 @@ class MailboxIntake : public MailboxReader {
                bool tls, long long& count);
   Step OpenImap(MailboxSession& s, const std::string& server, const std::string& user, const std::string& password,
                 bool tls, const std::string& folder, long long& count);
-  void ApplyMessage(int64_t autoresponderId, const std::string& message);
+  // message: all the server sent for it (the sender and subject are read there);
+  // proper: the message alone (the delivery report check reads only that).
+  void ApplyMessage(int64_t autoresponderId, const std::string& message, std::string_view proper);
 
   RunContext& ctx_;
   Limits limits_;

@@ -1,8 +1,11 @@
-// Sends N composed messages, each in a session of its own as the processor does, to
-// Postfix's smtp-sink on loopback and prints messages per second; times smtp-source
-// sending as many messages of the same size, one per session, to the same sink and
-// prints the ratio; then streams a large attachment (1 GiB by default) in one session and
-// prints the peak resident memory before and after.
+// Composes and sends N messages, each composed afresh and sent in a session of its own as
+// the processor does, to Postfix's smtp-sink on loopback and prints messages per second;
+// times smtp-source sending as many messages of the same size, one per session, to the
+// same sink and prints the ratio; then streams a large attachment (1 GiB by default) in
+// one session and prints the peak resident memory before and after.
+//
+// The messages are HTML with a plain-text alternative and one inline image, so that the
+// figure covers the image table, the "cid:" rewriting and the image's base64 text.
 //
 //   smtp_bench [messages=500] [attachment MiB=1024]
 #include "mail/MimeComposer.h"
@@ -14,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <spawn.h>
@@ -23,6 +27,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -59,6 +64,14 @@ pid_t Spawn(const std::vector<std::string>& args, bool quiet) {
   return pid;
 }
 
+// CPU seconds (user and system) of this process so far.
+double CpuSeconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 long PeakRssKiB() {
   rusage u{};
   ::getrusage(RUSAGE_SELF, &u);
@@ -79,16 +92,43 @@ bool SendOne(ar::Socket& socket, const ar::SmtpSettings& settings, const std::st
   return ok;
 }
 
-ar::MailMessageContent Content(const std::string& attachment) {
+ar::MailMessageContent Content(const std::string& image, const std::string& attachment) {
   ar::MailMessageContent m;
-  m.plainTextOnly = true;
+  m.plainTextOnly = false;
   m.subject = "Benchmark message";
   m.from = "bench@sender.test";
+  m.fromName = "Bench Sender";
   m.to = "sink@rcpt.test";
   m.emailDomain = "sender.test";
-  for (int i = 0; i < 60; ++i) m.plainTextBody += "Line " + std::to_string(i) + " of the benchmark message body text.\r\n";
+  m.body = "<html><body><p><img src=\"file://" + image + "\"></p>\r\n";
+  for (int i = 0; i < 30; ++i) {
+    m.plainTextBody += "Line " + std::to_string(i) + " of the benchmark message body text.\r\n";
+    m.body += "<p>Line " + std::to_string(i) + " of the benchmark message body text.</p>\r\n";
+  }
+  m.body += "</body></html>";
   m.attached = attachment;
   return m;
+}
+
+// A file of the given size under /tmp; its path, or empty when it cannot be made.
+std::string TempFile(const char* stem, const char* extension, long long size, bool sparse) {
+  std::string path = std::string("/tmp/smtp_bench_") + stem + "_XXXXXX" + extension;
+  int fd = ::mkstemps(path.data(), static_cast<int>(std::strlen(extension)));
+  if (fd < 0) return {};
+  bool ok = true;
+  if (sparse) {
+    ok = ::ftruncate(fd, size) == 0;
+  } else {
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + 17) & 0xff);
+    ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  ::close(fd);
+  if (!ok) {
+    ::unlink(path.c_str());
+    return {};
+  }
+  return path;
 }
 
 }  // namespace
@@ -118,45 +158,58 @@ int main(int argc, char** argv) {
   }
   ar::SmtpSettings settings{where, "", "", false, "bench.test"};
 
-  ar::MailMessageContent content = Content("");
-  std::string text = ar::CreateMailMessage(content);
+  const std::string image = TempFile("image", ".gif", 4 * 1024, false);
+  if (image.empty()) {
+    std::fprintf(stderr, "cannot make the image file\n");
+    return 1;
+  }
+  const ar::MailMessageContent content = Content(image, "");
+  std::size_t size = 0;
   auto start = Clock::now();
   int sent = 0;
-  for (int i = 0; i < messages; ++i) sent += SendOne(socket, settings, text, "") ? 1 : 0;
+  for (int i = 0; i < messages; ++i) {
+    ar::MailMessageContent m = content;  // the composer changes its input
+    const std::string text = ar::CreateMailMessage(m);
+    size = text.size();
+    sent += !text.empty() && SendOne(socket, settings, text, "") ? 1 : 0;
+  }
   double ours = std::chrono::duration<double>(Clock::now() - start).count();
 
   start = Clock::now();
-  pid_t sourcePid = Spawn({source, "-s", "1", "-m", std::to_string(messages), "-l", std::to_string(text.size()),
+  pid_t sourcePid = Spawn({source, "-s", "1", "-m", std::to_string(messages), "-l", std::to_string(size),
                            "-f", "bench@sender.test", "-t", "sink@rcpt.test", where},
                           true);
   int status = 0;
   ::waitpid(sourcePid, &status, 0);
   double theirs = std::chrono::duration<double>(Clock::now() - start).count();
+  bool sourceOk = WIFEXITED(status) && WEXITSTATUS(status) == 0;
 
-  std::printf("message size            %zu bytes\n", text.size());
-  std::printf("autoresponder sessions  %d of %d sent, %.1f messages/s\n", sent, messages, sent / ours);
-  std::printf("smtp-source sessions    %d, %.1f messages/s\n", messages, messages / theirs);
+  std::printf("message size            %zu bytes (HTML, plain text, one %d-byte inline image)\n", size, 4 * 1024);
+  std::printf("compose and send        %d of %d sent, %.1f messages/s\n", sent, messages, sent / ours);
+  std::printf("smtp-source sessions    %d%s, %.1f messages/s\n", messages, sourceOk ? "" : " (FAILED)",
+              messages / theirs);
   std::printf("ratio (ours/smtp-source) %.2f\n", (sent / ours) / (messages / theirs));
 
   if (attachmentMiB > 0) {
-    char path[] = "/tmp/smtp_bench_XXXXXX.bin";
-    int fd = ::mkstemps(path, 4);
-    if (fd < 0 || ::ftruncate(fd, attachmentMiB * 1024 * 1024) != 0) {
+    const std::string path = TempFile("attachment", ".bin", attachmentMiB * 1024 * 1024, true);
+    if (path.empty()) {
       std::fprintf(stderr, "cannot make the attachment file\n");
     } else {
-      ::close(fd);
-      ar::MailMessageContent big = Content(path);
-      std::string bigText = ar::CreateMailMessage(big);
       long before = PeakRssKiB();
+      double cpu = CpuSeconds();
       start = Clock::now();
-      bool ok = SendOne(socket, settings, bigText, path);
+      ar::MailMessageContent big = Content(image, path);
+      const std::string bigText = ar::CreateMailMessage(big);
+      bool ok = !bigText.empty() && SendOne(socket, settings, bigText, path);
       double secs = std::chrono::duration<double>(Clock::now() - start).count();
-      std::printf("attachment              %ld MiB %s in %.1f s (%.0f MiB/s)\n", attachmentMiB,
-                  ok ? "sent" : "FAILED", secs, attachmentMiB / secs);
+      cpu = CpuSeconds() - cpu;
+      std::printf("attachment              %ld MiB %s in %.1f s (%.0f MiB/s), %.1f s of CPU in this process\n",
+                  attachmentMiB, ok ? "sent" : "FAILED", secs, attachmentMiB / secs, cpu);
       std::printf("peak resident memory    %ld KiB before, %ld KiB after streaming\n", before, PeakRssKiB());
+      ::unlink(path.c_str());
     }
-    ::unlink(path);
   }
+  ::unlink(image.c_str());
   ::kill(sinkPid, SIGTERM);
   ::waitpid(sinkPid, &status, 0);
   return 0;

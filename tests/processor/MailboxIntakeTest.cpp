@@ -307,6 +307,35 @@ TEST_F(MailboxIntakeTest, ImapRefusalsFailAtOnce) {
   }
 }
 
+TEST_F(MailboxIntakeTest, ReplyFramingIsNotTakenForADeliveryReport) {
+  // Real servers put the size in RETR's status line and the message number in front of
+  // a FETCH answer; " 550 " there is not a reply code of a report.
+  Script pop = PopLogin(1);
+  pop.Exchange("RETR 1\r\n", "+OK 550 octets\r\n" + Message("pat@example.com", "hi") + ".\r\n")
+      .Exchange("DELE 1\r\n", "+OK\r\n");
+  test::FakeServer popServer({PopQuit(pop)});
+  Read(popServer.Address());
+  ExpectScripted(popServer);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"pat@example.com", false}}));
+
+  Script imap;
+  imap.Send("* OK ready\r\n")
+      .Exchange("01 LOGIN ann s3cret\r\n", "01 OK Logged in\r\n")
+      .Exchange("01 SELECT INBOX\r\n", "* 550 EXISTS\r\n01 OK Select completed.\r\n");
+  for (int i = 1; i <= 550; ++i) {
+    const std::string n = std::to_string(i);
+    imap.Exchange("01 FETCH " + n + " RFC822\r\n", Fetch(i, Message("s" + n + "@example.com", "hi")))
+        .Exchange("01 STORE " + n + " +flags (\\deleted)\r\n", "01 OK Store completed.\r\n");
+  }
+  imap.Exchange("01 CLOSE\r\n", "01 OK Close completed.\r\n").ExpectClosed();
+  test::FakeServer imapServer({imap});
+  Read(imapServer.Address(), "IMAP4");
+  ExpectScripted(imapServer);
+  const std::vector<Row> rows = Rows();
+  ASSERT_EQ(rows.size(), 551u);
+  EXPECT_EQ(rows.back(), (Row{"s550@example.com", false}));
+}
+
 TEST(ImapAString, AtomsStayQuotedOtherwise) {
   EXPECT_EQ(ImapAString("ann"), "ann");
   EXPECT_EQ(ImapAString("pass word"), "\"pass word\"");

@@ -1,56 +1,27 @@
 #include "tests/support/RealSmtp.h"
 
+#include "mail/SocketPosix.h"
 #include "tests/support/FakeServer.h"
+#include "tests/support/ServerProcess.h"
 #include "tests/support/TempFolder.h"
 
-#include <arpa/inet.h>
+#include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdlib>
 #include <fstream>
-#include <netinet/in.h>
-#include <poll.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace ar::test {
 
 namespace {
 
 constexpr const char* kPostfix = "/usr/sbin/postfix";
-constexpr const char* kDovecot = "/usr/sbin/dovecot";
-
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-
-void MakeDir(const std::string& path, const char* owner = nullptr) {
-  ::mkdir(path.c_str(), 0755);
-  if (owner) {
-    if (passwd* pw = ::getpwnam(owner)) {
-      if (::chown(path.c_str(), pw->pw_uid, pw->pw_gid) != 0) throw std::runtime_error("chown failed: " + path);
-    }
-  }
-}
 
 int Run(const std::string& command) { return std::system(command.c_str()); }
-
-bool Accepts(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  ::close(fd);
-  return ok;
-}
 
 template <class Ready>
 bool WaitUntil(Ready ready, std::chrono::seconds limit) {
@@ -62,12 +33,24 @@ bool WaitUntil(Ready ready, std::chrono::seconds limit) {
   return true;
 }
 
+// Where each message of an mbox text begins (its envelope "From " line) and ends.
+std::vector<std::pair<std::size_t, std::size_t>> MboxEntries(const std::string& mbox) {
+  std::vector<std::size_t> starts;
+  if (mbox.rfind("From ", 0) == 0) starts.push_back(0);
+  for (std::size_t at = mbox.find("\nFrom "); at != std::string::npos; at = mbox.find("\nFrom ", at + 1))
+    starts.push_back(at + 1);
+  std::vector<std::pair<std::size_t, std::size_t>> entries;
+  for (std::size_t i = 0; i < starts.size(); ++i)
+    entries.emplace_back(starts[i], i + 1 < starts.size() ? starts[i + 1] : mbox.size());
+  return entries;
+}
+
 }  // namespace
 
 std::string RealSmtpServer::Unavailable() {
   if (::geteuid() != 0) return "the private Postfix instance needs root";
-  if (!Exists(kPostfix)) return "postfix is not installed";
-  if (!Exists(kDovecot)) return "dovecot-core is not installed";
+  if (!PathExists(kPostfix)) return "postfix is not installed";
+  if (!PathExists(DovecotProcess::kProgram)) return "dovecot-core is not installed";
   if (!::getpwnam("postfix") || !::getpwnam("nobody")) return "the postfix or nobody user is missing";
   return {};
 }
@@ -77,13 +60,13 @@ RealSmtpServer::RealSmtpServer(const std::string& folder, const ServerIdentity& 
     : folder_(folder), plainPort_(UnusedLoopbackPort()), tlsPort_(UnusedLoopbackPort()) {
   const std::string& d = folder_;
   ::chmod(d.c_str(), 0755);
-  MakeDir(d + "/conf");
-  MakeDir(d + "/queue");
-  MakeDir(d + "/data", "postfix");
-  MakeDir(d + "/mail", "nobody");
-  MakeDir(d + "/dovecot");
-  MakeDir(d + "/dovecot/run");
-  MakeDir(d + "/dovecot/state");
+  MakeOwnedFolder(d + "/conf");
+  MakeOwnedFolder(d + "/queue");
+  MakeOwnedFolder(d + "/data", "postfix");
+  MakeOwnedFolder(d + "/mail", "nobody");
+  MakeOwnedFolder(d + "/dovecot");
+  MakeOwnedFolder(d + "/dovecot/run");
+  MakeOwnedFolder(d + "/dovecot/state");
   ::chmod(tls.keyFile.c_str(), 0644);
   ::chmod(tls.certFile.c_str(), 0644);
   passwd* nobody = ::getpwnam("nobody");
@@ -164,22 +147,11 @@ RealSmtpServer::RealSmtpServer(const std::string& folder, const ServerIdentity& 
     if (Run(std::string(kPostfix) + " -c " + d + "/conf start >" + d + "/postfix-start.txt 2>&1") != 0)
       throw std::runtime_error("postfix did not start");
     postfixStarted_ = true;
-    std::string conf = d + "/dovecot/dovecot.conf";
-    std::string out = d + "/dovecot/out.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const char* argv[] = {kDovecot, "-F", "-c", conf.c_str(), nullptr};
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, kDovecot, &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("dovecot did not start");
-    dovecotPid_ = pid;
+    dovecot_.Start(d + "/dovecot/dovecot.conf", d + "/dovecot/out.txt");
     std::string auth = d + "/queue/private/auth";
-    if (!WaitUntil([&] { return Exists(auth); }, std::chrono::seconds(20)))
+    if (!WaitUntil([&] { return PathExists(auth); }, std::chrono::seconds(20)))
       throw std::runtime_error("dovecot's authentication listener did not appear");
-    if (!WaitUntil([&] { return Accepts(plainPort_) && Accepts(tlsPort_); }, std::chrono::seconds(20)))
+    if (!WaitUntil([&] { return AcceptsOnLoopback(plainPort_) && AcceptsOnLoopback(tlsPort_); }, std::chrono::seconds(20)))
       throw std::runtime_error("postfix does not accept connections");
   } catch (const std::exception& e) {
     std::string log = Log();
@@ -201,26 +173,30 @@ void RealSmtpServer::Stop() {
     }
     postfixStarted_ = false;
   }
-  if (dovecotPid_ > 0) {
-    ::kill(dovecotPid_, SIGTERM);
-    int status = 0;
-    ::waitpid(dovecotPid_, &status, 0);
-    dovecotPid_ = -1;
-  }
+  dovecot_.Stop();
 }
 
-std::string RealSmtpServer::WaitForMailbox(int messages, std::chrono::seconds limit) const {
-  std::string path = folder_ + "/mail/box";
+std::string RealSmtpServer::WaitForMailbox(const std::string& box, int messages, std::chrono::seconds limit) const {
+  const std::string path = folder_ + "/mail/box";
+  const std::string deliveredTo = "\nDelivered-To: " + box + "@rcpt.test\n";
   std::string text;
   auto count = [&] {
     std::ifstream in(path, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), {});
-    int n = text.rfind("From ", 0) == 0 ? 1 : 0;
-    for (std::size_t at = text.find("\nFrom "); at != std::string::npos; at = text.find("\nFrom ", at + 1)) ++n;
+    const std::string mbox(std::istreambuf_iterator<char>(in), {});
+    text.clear();
+    int n = 0;
+    for (auto [begin, end] : MboxEntries(mbox)) {
+      const std::size_t headerEnd = mbox.find("\n\n", begin);
+      const std::size_t at = mbox.find(deliveredTo, begin);
+      if (at == std::string::npos || at >= std::min(end, headerEnd)) continue;
+      text.append(mbox, begin, end - begin);
+      ++n;
+    }
     return n >= messages;
   };
   if (!WaitUntil(count, limit))
-    throw std::runtime_error("the mailbox holds fewer than " + std::to_string(messages) + " messages\n" + Log());
+    throw std::runtime_error("the mailbox of " + box + "@rcpt.test holds fewer than " + std::to_string(messages) +
+                             " messages\n" + Log());
   return text;
 }
 
@@ -231,6 +207,73 @@ std::string RealSmtpServer::Log() const {
     if (in) out += std::string("--- ") + f + "\n" + std::string(std::istreambuf_iterator<char>(in), {});
   }
   return out;
+}
+
+std::vector<std::string> MailboxMessages(const std::string& mbox) {
+  // Lines that began with "From " in a message keep the ">" the mbox put before them.
+  std::vector<std::string> messages;
+  for (auto [begin, end] : MboxEntries(mbox)) {
+    std::size_t body = mbox.find('\n', begin);
+    body = body == std::string::npos || body > end ? end : body + 1;
+    std::string text = mbox.substr(body, end - body);
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\n\n") == 0) text.pop_back();
+    std::string crlf;
+    crlf.reserve(text.size() + text.size() / 32);
+    for (char c : text) {
+      if (c == '\n') crlf += '\r';
+      crlf += c;
+    }
+    messages.push_back(std::move(crlf));
+  }
+  return messages;
+}
+
+void RealSmtpTest::SetUpTestSuite() {
+  skip_ = RealSmtpServer::Unavailable();
+  if (!skip_.empty()) return;
+  folder_ = new TempFolder;
+  ca_ = new TestCa(folder_->Path(), "real");
+  server_ = new RealSmtpServer(folder_->Path(), ca_->IssueLoopbackServer(), kUser, kPassword);
+}
+
+void RealSmtpTest::TearDownTestSuite() {
+  delete server_;
+  delete ca_;
+  delete folder_;
+  server_ = nullptr;
+  ca_ = nullptr;
+  folder_ = nullptr;
+}
+
+void RealSmtpTest::SetUp() {
+  if (!skip_.empty()) GTEST_SKIP() << skip_;
+  ASSERT_NE(server_, nullptr) << "the server did not start";
+}
+
+SmtpSettings RealSmtpTest::PlainSettings() {
+  return {"127.0.0.1:" + std::to_string(server_->PlainPort()), "", "", false, kHeloName};
+}
+
+SmtpSettings RealSmtpTest::TlsSettings(const std::string& password) {
+  // By name, so that the certificate check covers the host name too.
+  return {"localhost:" + std::to_string(server_->TlsPort()), kUser, password, true, kHeloName};
+}
+
+bool RealSmtpTest::Deliver(const SmtpSettings& settings, const std::string& recipient, const std::string& message,
+                           const std::string& attachment, std::string* trace, bool* authFailed) {
+  PosixSocket socket(TlsOptions{true, ca_->CaFile()});
+  SmtpSession session(socket, [trace](const std::string& m, bool) { *trace += m + "\n"; });
+  bool flag = false;
+  if (session.SMTPConnect(settings, flag)) {
+    if (authFailed) *authFailed = flag;
+    return false;
+  }
+  bool ok = !session.SMTPSend("MAIL FROM: <sender@sender.test>\r\n") && !session.SMTPReceive() &&
+            !session.SMTPSend("RCPT TO: <" + recipient + ">\r\n") && !session.SMTPReceive() &&
+            !session.SMTPSend("DATA\r\n") && !session.SMTPReceive() &&
+            !session.SMTPSend(message + "\r\n.\r\n", attachment) && !session.SMTPReceive();
+  session.SMTPQuit();
+  return ok;
 }
 
 }  // namespace ar::test

@@ -1,0 +1,149 @@
+#include "control/ControlProgram.h"
+
+#include "control/DatabaseMaintenance.h"
+#include "control/SummaryReport.h"
+#include "store/Clock.h"
+#include "store/DataFolder.h"
+#include "store/Trace.h"
+
+#include <cctype>
+#include <stdexcept>
+
+namespace ar {
+namespace {
+
+bool HasSwitch(const std::string& commandLine, char letter) {
+  for (size_t i = 0; i + 1 < commandLine.size(); ++i)
+    if (commandLine[i] == '/' && std::tolower(static_cast<unsigned char>(commandLine[i + 1])) == letter) return true;
+  return false;
+}
+
+constexpr const char* kPreviousInstance =
+    "A previous instance of Autoresponder is already running, possibly because the Autoresponder service is running. "
+    "You will need to turn off the service before opening Autoresponder in application mode.";
+
+// Trace lines of start-up; the trace folder may not exist yet, and a lost line must not
+// stop the program.
+void StartTrace(const std::string& line, bool force = false) {
+  try {
+    TraceLog(line, force);
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace
+
+std::string VersionText() { return AR_VERSION; }
+std::string MainCaption() { return "Autoresponder - Version " + VersionText(); }
+
+ControlProgram::ControlProgram(std::string commandLine, OperatorMessages& messages, EventLog& eventLog,
+                               ProcessStarter& starter)
+    : commandLine_(std::move(commandLine)),
+      messages_(messages),
+      eventLog_(eventLog),
+      serviceMessages_(eventLog),
+      starter_(starter) {}
+
+void ControlProgram::Report(const std::string& text, const std::string& title) {
+  if (ServiceMode()) eventLog_.Write(text, kEventMessage);
+  else messages_.ShowMessage(text, title, MessageIcon::Critical);
+}
+
+bool ControlProgram::StartUp() {
+  modeType_ = HasSwitch(commandLine_, 's') ? kModeService : kModeApplication;
+  programFolder_ = ar::ProgramFolder();
+  dataFolder_ = GetDataFolder();
+  SetTraceFile(dataFolder_ + "/debug/trace.log");
+  CreateDataSubfolders(dataFolder_);
+
+  StartTrace("Checking previous instance");
+  if (!instance_.Acquire("velquin", dataFolder_)) {
+    if (ServiceMode()) StartTrace("Previous service already running", true);
+    else messages_.ShowMessage(kPreviousInstance, "Autoresponder", MessageIcon::Critical);
+    StartTrace("Trying to end");
+    return false;
+  }
+  try {
+    StartUpSteps();
+  } catch (const std::exception& e) {
+    Report(std::string("frmMain_load error: ") + e.what(), "Autoresponder");
+    return false;
+  }
+  return true;
+}
+
+void ControlProgram::StartUpSteps() {
+  StartTrace("Passed previous instance");
+  StartTrace("frmMain_load command: " + commandLine_);
+  StartTrace(ServiceMode() ? "Service mode" : "Application mode");
+  if (HasSwitch(commandLine_, 'd')) SetDebugSwitch(true);
+  StartTrace("Application path: " + programFolder_);
+
+  for (const char* name : {"autoresponder", "subscribers"}) {
+    const std::string sto = dataFolder_ + "/" + name + ".sto";
+    if (FileExists(sto)) continue;
+    const std::string tem = programFolder_ + "/" + name + ".tem";
+    if (!CopyFile(tem, sto)) throw std::runtime_error("cannot put the initial database " + tem + " in place as " + sto);
+  }
+
+  MaintenanceHooks hooks;
+  hooks.compact = compactForTests;
+  hooks.trace = [](const std::string& line) { StartTrace(line); };
+  hooks.problem = [this](const std::string& text) { Report(text, "Autoresponder Database Problem"); };
+  MaintainDatabases(dataFolder_, hooks);
+
+  StartTrace("Opening db connections");
+  databases_.Open(dataFolder_);
+  StartTrace("Loading configuration data");
+  databases_.config.Query("select * from tblConfiguration");
+  scheduler_ = std::make_unique<RunScheduler>(databases_.config, programFolder_, dataFolder_, starter_);
+  tcp1_ = std::make_unique<PosixSocket>();
+  StartTrace("Opening screens");
+  StartTrace("Mode type: " + std::to_string(modeType_));
+}
+
+void ControlProgram::TimerSummaryTick() {
+  try {
+    if (!DailySummaryDue(databases_.config, NowDays())) return;
+    CreateSummaryReport(databases_.config, databases_.subscribers, dataFolder_);
+    SendSummaryReportEmail(*tcp1_, databases_.config, dataFolder_, Messages(), TraceLog);
+  } catch (const std::exception& e) {
+    // The daily timer must keep ticking whatever went wrong with one report.
+    StartTrace(std::string("frmMain/timerSummaryReportEmail_Timer: Error ") + e.what(), true);
+  }
+}
+
+void ControlProgram::SendSummaryEmail() {
+  CreateSummaryReport(databases_.config, databases_.subscribers, dataFolder_);
+  SendSummaryReportEmail(*tcp1_, databases_.config, dataFolder_, Messages(), TraceLog);
+}
+
+void ControlProgram::RunEventProcessing() {
+  scheduler_->StartEventProcessing(0);
+  Messages().ShowMessage("Run event checking for all autoresponders has been queued", "", MessageIcon::Information);
+}
+
+void ControlProgram::RunMonitorSystem() {
+  const std::string program = programFolder_ + "/tamsel";
+  if (!FileExists(program)) throw std::runtime_error("The monitor program " + program + " is not installed");
+  starter_.Start(program, "");
+}
+
+bool ControlProgram::FlipDebugMode() {
+  // The switch follows the menu's check mark, which starts cleared even after "/d".
+  debugChecked_ = !debugChecked_;
+  SetDebugSwitch(debugChecked_);
+  return debugChecked_;
+}
+
+void ControlProgram::ServiceStarted() {
+  if (!serviceStarted_) eventLog_.Write("Autoresponder starting", kEventStarting);
+  serviceStarted_ = true;
+}
+
+void ControlProgram::ServiceStopping() {
+  eventLog_.Write("Autoresponder stopping", kEventStopping);
+  serviceStarted_ = false;
+}
+
+}  // namespace ar

@@ -1,0 +1,85 @@
+#pragma once
+// The control program without its windows: start-up (single instance, mode, data folder,
+// seeding, maintenance, connections), the two timers, and the menu commands that do not
+// need a window. Application mode puts frmMain around it; service mode drives it from
+// the service loop.
+#include "control/EventLog.h"
+#include "control/RunScheduler.h"
+#include "mail/SocketPosix.h"
+#include "mail/SummaryMail.h"
+#include "store/DatabaseFiles.h"
+#include "store/PresenceMarker.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ar {
+
+constexpr int kModeService = 0;
+constexpr int kModeApplication = 2;
+constexpr int kTimerIntervalMs = 60000;
+
+// "Autoresponder - Version 1.0.0"
+std::string MainCaption();
+// "1.0.0"
+std::string VersionText();
+
+class ControlProgram {
+ public:
+  // messages: message boxes in application mode (ignored in service mode, where the
+  // event log takes every message).
+  ControlProgram(std::string commandLine, OperatorMessages& messages, EventLog& eventLog, ProcessStarter& starter);
+
+  // Steps of start-up up to the opened connections and the configuration read. False
+  // when the process must end (another instance, or a start-up error, already reported).
+  bool StartUp();
+
+  bool ServiceMode() const { return modeType_ == kModeService; }
+  int ModeType() const { return modeType_; }
+  const std::string& DataFolder() const { return dataFolder_; }
+  const std::string& ProgramFolder() const { return programFolder_; }
+  Connection& Main() { return databases_.config; }
+  Connection& Subscribers() { return databases_.subscribers; }
+  OperatorMessages& Messages() { return ServiceMode() ? static_cast<OperatorMessages&>(serviceMessages_) : messages_; }
+  EventLog& Log() { return eventLog_; }
+  RunScheduler& Scheduler() { return *scheduler_; }
+
+  // The two timers.
+  void TimerProcessTick() { scheduler_->TimerTick(); }
+  void TimerSummaryTick();
+
+  // Menu commands.
+  void SendSummaryEmail();      // "Send Summary Email"
+  void RunEventProcessing();    // "Run Event Processing"
+  void RunMonitorSystem();      // "Run Monitor System"
+  bool FlipDebugMode();         // "&Debug Mode": returns the new check state (the switch follows it)
+
+  // Service notifications.
+  void ServiceStarted();
+  void ServiceStopping();
+
+  // For tests: the maintenance's compaction.
+  std::function<void(const std::string&, const std::string&)> compactForTests;
+
+ private:
+  void Report(const std::string& text, const std::string& title);
+  void StartUpSteps();
+
+  std::string commandLine_;
+  OperatorMessages& messages_;
+  EventLog& eventLog_;
+  EventLogMessages serviceMessages_;
+  ProcessStarter& starter_;
+  std::string dataFolder_;
+  std::string programFolder_;
+  int modeType_ = kModeApplication;
+  bool serviceStarted_ = false;
+  bool debugChecked_ = false;
+  PresenceMarker instance_;
+  DatabaseFiles databases_;
+  std::unique_ptr<RunScheduler> scheduler_;
+  std::unique_ptr<PosixSocket> tcp1_;
+};
+
+}  // namespace ar

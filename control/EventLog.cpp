@@ -1,0 +1,23 @@
+#include "control/EventLog.h"
+
+#include <syslog.h>
+#include <systemd/sd-daemon.h>
+#include <systemd/sd-journal.h>
+
+namespace ar {
+
+void JournalEventLog::Write(const std::string& text, int eventNumber) {
+  const int priority = eventNumber == kEventMessage ? LOG_WARNING : LOG_INFO;
+  const int rc = sd_journal_send("MESSAGE=%s", text.c_str(), "PRIORITY=%d", priority, "AUTORESPONDER_EVENT=%d",
+                                 eventNumber, "SYSLOG_IDENTIFIER=velquin", nullptr);
+  if (rc < 0) {
+    openlog("velquin", LOG_PID, LOG_DAEMON);
+    syslog(priority, "[%d] %s", eventNumber, text.c_str());
+    closelog();
+  }
+}
+
+void NotifyServiceReady() { sd_notify(0, "READY=1\nSTATUS=Autoresponder running"); }
+void NotifyServiceStopping() { sd_notify(0, "STOPPING=1"); }
+
+}  // namespace ar

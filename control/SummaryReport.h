@@ -1,0 +1,22 @@
+#pragma once
+// The summary report: a plain-text overview of every active autoresponder and its
+// events, written afresh to "/reports/summaryreport.txt" in the data folder.
+#include "store/Connection.h"
+
+#include <string>
+
+namespace ar {
+
+std::string SummaryReportPath(const std::string& dataFolder);
+
+// Writes the report, one line per item ended by LF, in the private file mode. An error
+// stops it where it is (the lines before it stay) and is traced (forced); the caller is
+// not told, not even when the trace line cannot be written.
+void CreateSummaryReport(Connection& main, Connection& subscribers, const std::string& dataFolder);
+
+// Whether the daily summary is due at this moment: enabled, a time is set, and its hour
+// and minute are the current ones. now: the local day number. A time that cannot be read
+// is not due and is traced (forced); a database error reaches the caller.
+bool DailySummaryDue(Connection& main, double now);
+
+}  // namespace ar

@@ -1,0 +1,56 @@
+// velquin: the control program. "/s": service mode (no window, the scheduler only);
+// otherwise application mode with the operator's windows. "/d": debug switch.
+#include "control/ControlProgram.h"
+#include "control/ServiceMode.h"
+#include "store/Display.h"
+#include "store/ProgramArguments.h"
+
+#ifdef AR_WITH_WINDOWS
+#include "control/window/ApplicationMode.h"
+#endif
+
+#include <cctype>
+#include <clocale>
+#include <csignal>
+#include <iostream>
+
+namespace {
+
+bool ServiceSwitch(const std::string& commandLine) {
+  for (size_t i = 0; i + 1 < commandLine.size(); ++i)
+    if (commandLine[i] == '/' && std::tolower(static_cast<unsigned char>(commandLine[i + 1])) == 's') return true;
+  return false;
+}
+
+// Application mode without a display: start-up runs, and the program then ends as after
+// closing its window.
+class StandardErrorMessages final : public ar::OperatorMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string& title, ar::MessageIcon) override {
+    std::cerr << "velquin: " << (title.empty() ? "Autoresponder" : title) << ": " << text << "\n";
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  std::signal(SIGPIPE, SIG_IGN);
+  const std::string commandLine = ar::JoinArguments(argc, argv);
+  ar::JournalEventLog log;
+  ar::PosixProcessStarter starter;
+  if (ServiceSwitch(commandLine)) {
+    StandardErrorMessages unused;
+    ar::ControlProgram program(commandLine, unused, log, starter);
+    if (!program.StartUp()) return 1;
+    return ar::RunServiceMode(program);
+  }
+#ifdef AR_WITH_WINDOWS
+  if (ar::HasDisplay()) return ar::RunApplicationMode(argc, argv, commandLine, log, starter);
+#endif
+  StandardErrorMessages messages;
+  ar::ControlProgram program(commandLine, messages, log, starter);
+  if (!program.StartUp()) return 1;
+  std::cerr << "velquin: no display for the application window; use \"velquin /s\" to run the scheduler\n";
+  return 0;
+}

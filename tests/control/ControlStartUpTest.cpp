@@ -1,0 +1,118 @@
+#include "control/ControlProgram.h"
+#include "store/Trace.h"
+#include "tests/support/TestDatabases.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace ar {
+namespace {
+
+struct RecordedMessages : OperatorMessages {
+  struct Shown { std::string text, title; MessageIcon icon; };
+  std::vector<Shown> shown;
+  void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
+    shown.push_back({text, title, icon});
+  }
+};
+
+struct NoStarts : ProcessStarter {
+  std::vector<std::string> programs;
+  pid_t Start(const std::string& program, const std::string&) override {
+    programs.push_back(program);
+    return 4242;
+  }
+  bool Running(pid_t) override { return false; }
+};
+
+class ControlStartUp : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("AUTORESPONDER_DATA", db.Folder().c_str(), 1); }
+  void TearDown() override {
+    ::unsetenv("AUTORESPONDER_DATA");
+    SetDebugSwitch(false);
+    SetTraceFile("");
+  }
+  test::TestDatabases db;
+  RecordedMessages boxes;
+  RecordingEventLog log;
+  NoStarts starter;
+};
+
+TEST_F(ControlStartUp, OneInstanceAtATimeInEachMode) {
+  ControlProgram first("", boxes, log, starter);
+  ASSERT_TRUE(first.StartUp());
+  EXPECT_EQ(first.ModeType(), kModeApplication);
+  EXPECT_TRUE(first.Main().IsOpen());
+
+  ControlProgram second("", boxes, log, starter);
+  EXPECT_FALSE(second.StartUp());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text.rfind("A previous instance of Autoresponder is already running", 0), 0u);
+  EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Critical);
+
+  ControlProgram service("/S", boxes, log, starter);
+  EXPECT_FALSE(service.StartUp());
+  EXPECT_EQ(boxes.shown.size(), 1u) << "service mode shows no box";
+  EXPECT_TRUE(log.entries.empty());
+  EXPECT_NE(test::ReadWholeFile(db.Folder() + "/debug/trace.log").find(" Previous service already running\r\n"),
+            std::string::npos);
+}
+
+TEST_F(ControlStartUp, ServiceModeReportsStartUpErrorsToTheEventLog) {
+  // No databases and no initial copies next to this program: seeding fails.
+  std::remove((db.Folder() + "/autoresponder.sto").c_str());
+  ControlProgram service("/s /d", boxes, log, starter);
+  EXPECT_FALSE(service.StartUp());
+  EXPECT_TRUE(boxes.shown.empty());
+  ASSERT_EQ(log.entries.size(), 1u);
+  EXPECT_EQ(log.entries[0].text.rfind("frmMain_load error: ", 0), 0u) << log.entries[0].text;
+  EXPECT_EQ(log.entries[0].eventNumber, kEventMessage);
+}
+
+TEST_F(ControlStartUp, DebugSwitchAndItsMenuCheckMark) {
+  ControlProgram program("/d", boxes, log, starter);
+  ASSERT_TRUE(program.StartUp());
+  EXPECT_TRUE(DebugSwitch());
+  // The check mark starts cleared, so the first flip leaves debugging on.
+  EXPECT_TRUE(program.FlipDebugMode());
+  EXPECT_TRUE(DebugSwitch());
+  EXPECT_FALSE(program.FlipDebugMode());
+  EXPECT_FALSE(DebugSwitch());
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/trace.log");
+  EXPECT_NE(trace.find(" Application path: "), std::string::npos);
+  EXPECT_EQ(trace.find("Checking previous instance"), std::string::npos) << "written before the switch was on";
+}
+
+TEST_F(ControlStartUp, ServiceNotificationsAndMessages) {
+  ControlProgram service("/s", boxes, log, starter);
+  ASSERT_TRUE(service.StartUp());
+  service.ServiceStarted();
+  service.ServiceStarted();
+  service.Messages().ShowMessage("No SMTP server has been set", "No SMTP Server", MessageIcon::Critical);
+  service.ServiceStopping();
+  ASSERT_EQ(log.entries.size(), 3u);
+  EXPECT_EQ(log.entries[0].text, "Autoresponder starting");
+  EXPECT_EQ(log.entries[0].eventNumber, 101);
+  EXPECT_EQ(log.entries[1].text, "No SMTP server has been set");
+  EXPECT_EQ(log.entries[1].eventNumber, 107);
+  EXPECT_EQ(log.entries[2].text, "Autoresponder stopping");
+  EXPECT_EQ(log.entries[2].eventNumber, 102);
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(ControlStartUp, MenuCommandsWithoutAWindow) {
+  ControlProgram program("", boxes, log, starter);
+  ASSERT_TRUE(program.StartUp());
+  EXPECT_EQ(MainCaption(), "Autoresponder - Version " + VersionText());
+  program.RunEventProcessing();
+  ASSERT_EQ(starter.programs.size(), 1u);
+  EXPECT_EQ(starter.programs[0], program.ProgramFolder() + "/ostrel");
+  EXPECT_EQ(boxes.shown.back().text, "Run event checking for all autoresponders has been queued");
+  // No monitor next to this program: reported to the caller, nothing started.
+  EXPECT_THROW(program.RunMonitorSystem(), std::runtime_error);
+  EXPECT_EQ(starter.programs.size(), 1u);
+}
+
+}  // namespace
+}  // namespace ar
