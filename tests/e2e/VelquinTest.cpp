@@ -62,5 +62,23 @@ TEST(Velquin, ServiceModeStartsRunsAndStopsOnRequest) {
   EXPECT_FALSE(PresenceMarker::Exists("velquin", data.Path()));
 }
 
+TEST(Velquin, ServiceEntriesReachTheJournal) {
+  if (!FileExists("/run/systemd/journal/socket") || !FileExists("/usr/bin/journalctl"))
+    GTEST_SKIP() << "no systemd journal on this machine; the entries are checked through the event-log interface";
+  test::TempFolder data;
+  test::Subprocess service("velquin", {"/s"}, NoDisplay(data.Path()));
+  ASSERT_TRUE(test::WaitUntil([&] { return PresenceMarker::Exists("velquin", data.Path()); }));
+  const int pid = service.Pid();
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(service.Wait(std::chrono::seconds(20)).exitCode, 0);
+  const std::string pidMatch = "_PID=" + std::to_string(pid);
+  bool found = test::WaitUntil([&] {
+    const test::ProcessResult j = test::RunSystemProgram(
+        "/usr/bin/journalctl", {"--no-pager", "-o", "cat", "AUTORESPONDER_EVENT=102", pidMatch});
+    return j.out.find("Autoresponder stopping") != std::string::npos;
+  });
+  EXPECT_TRUE(found);
+}
+
 }  // namespace
 }  // namespace ar

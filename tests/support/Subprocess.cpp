@@ -22,7 +22,7 @@ int g_counter = 0;
 
 Subprocess::Subprocess(const std::string& program, const std::vector<std::string>& args,
                        const std::vector<std::string>& env) {
-  const std::string path = std::string(AR_BIN_DIR) + "/" + program;
+  const std::string path = program.starts_with("/") ? program : std::string(AR_BIN_DIR) + "/" + program;
   const std::string base = "/tmp/artest-proc-" + std::to_string(::getpid()) + "-" + std::to_string(++g_counter);
   outPath_ = base + ".out";
   errPath_ = base + ".err";
@@ -88,6 +88,11 @@ ProcessResult Subprocess::Wait(std::chrono::milliseconds limit) {
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env) {
   Subprocess p(program, args, env);
+  return p.Wait();
+}
+
+ProcessResult RunSystemProgram(const std::string& path, const std::vector<std::string>& args) {
+  Subprocess p(path, args, {});
   return p.Wait();
 }
 

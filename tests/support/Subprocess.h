@@ -17,6 +17,7 @@ class Subprocess {
   // program: a file of the program folder (AR_BIN_DIR) such as "ostrel".
   // env: extra "NAME=value" entries over this process's environment, "NAME=" clears one.
   Subprocess(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env);
+  // path: an absolute path, or a file of the program folder.
   ~Subprocess();
   Subprocess(const Subprocess&) = delete;
   Subprocess& operator=(const Subprocess&) = delete;
@@ -28,6 +29,9 @@ class Subprocess {
   int pid_ = -1;
   std::string outPath_, errPath_;
 };
+
+// Runs a program of the system (an absolute path) to its end.
+ProcessResult RunSystemProgram(const std::string& path, const std::vector<std::string>& args);
 
 // Runs a program to its end.
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
