@@ -150,7 +150,9 @@ TEST_F(MailboxIntakeTest, WhatOneMessageDoesToTheList) {
     Read(server.Address());
     ExpectScripted(server);
     EXPECT_EQ(Rows(), c.after);
-    if (!c.logged.empty()) EXPECT_TRUE(Logged(c.logged));
+    if (!c.logged.empty()) {
+      EXPECT_TRUE(Logged(c.logged));
+    }
     EXPECT_TRUE(Logged("Closing POP account"));
     EXPECT_EQ(LastStatus(), "OK");
   }
@@ -301,7 +303,9 @@ TEST_F(MailboxIntakeTest, ImapRefusalsFailAtOnce) {
     test::FakeServer server({c.script});
     Read(server.Address(), "IMAP4", "Sent Items");
     ExpectScripted(server);
-    if (c.logged) EXPECT_EQ(Log().back().rfind(c.logged, 0), 0u) << Log().back();
+    if (c.logged) {
+      EXPECT_EQ(Log().back().rfind(c.logged, 0), 0u) << Log().back();
+    }
     EXPECT_FALSE(Logged("Closing IMAP account"));
     EXPECT_EQ(LastStatus(), "OK");  // the IMAP path does not touch the status
   }
