@@ -4,6 +4,7 @@
 // one per session, to the same sink, for comparison.
 //
 //   events_bench [N ...]          (default: 10000 100000)
+#include "bench/support/BenchProcess.h"
 #include "mail/MimeComposer.h"
 #include "store/Connection.h"
 #include "store/DataFolder.h"
@@ -28,59 +29,12 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
+using bench::FreePort;
+using bench::Spawn;
+using bench::WaitForPort;
 using Clock = std::chrono::steady_clock;
-
-int FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<std::string> envStrings(extraEnv);
-  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
-  std::vector<char*> envp;
-  for (auto& s : envStrings) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", argv[0]);
-    std::exit(1);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-bool WaitForPort(int port) {
-  for (int i = 0; i < 250; ++i) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    if (ok) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return false;
-}
 
 struct Layout {
   const char* name;

@@ -12,6 +12,7 @@
 #include "tests/support/RealDovecot.h"
 #include "tests/support/TestCa.h"
 #include "tests/support/TestDatabases.h"
+#include "tests/support/TestRunContext.h"
 
 #include <algorithm>
 #include <chrono>
@@ -55,13 +56,7 @@ Round RunOnce(ar::test::RealDovecot& server, ar::test::TestDatabases& db, int64_
   server.Deliver(messages);
   ar::StatusList status;
   ar::PosixSocket socket(ar::TlsOptions{true, ""});
-  ar::RunContext ctx;
-  ctx.dataFolder = db.Folder();
-  ctx.config = &db.Config();
-  ctx.subscribers = &db.Subscribers();
-  ctx.status = &status;
-  ctx.socket = &socket;
-  ctx.currentAutoresponder = id;
+  ar::RunContext ctx = ar::test::MakeRunContext(db, id, status, socket);
   ar::MailboxIntake intake(ctx);
   const auto start = Clock::now();
   intake.ReadPOP("127.0.0.1:" + std::to_string(port), kUser, kPassword, false, id, type, "");

@@ -8,6 +8,7 @@
 // figure covers the image table, the "cid:" rewriting and the image's base64 text.
 //
 //   smtp_bench [messages=500] [attachment MiB=1024]
+#include "bench/support/BenchProcess.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpSession.h"
 #include "mail/SocketPosix.h"
@@ -29,40 +30,11 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
+using bench::FreePort;
+using bench::Spawn;
 using Clock = std::chrono::steady_clock;
-
-int FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
-pid_t Spawn(const std::vector<std::string>& args, bool quiet) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    std::fprintf(stderr, "cannot start %s\n", argv[0]);
-    std::exit(1);
-  }
-  return pid;
-}
 
 // CPU seconds (user and system) of this process so far.
 double CpuSeconds() {
@@ -145,7 +117,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   int port = FreePort();
   std::string where = "127.0.0.1:" + std::to_string(port);
-  pid_t sinkPid = Spawn({sink, "-u", "nobody", where, "256"}, true);
+  pid_t sinkPid = Spawn({sink, "-u", "nobody", where, "256"});
   ar::PosixSocket socket(ar::TlsOptions{});
   for (int i = 0; i < 200; ++i) {
     try {
@@ -177,8 +149,7 @@ int main(int argc, char** argv) {
 
   start = Clock::now();
   pid_t sourcePid = Spawn({source, "-s", "1", "-m", std::to_string(messages), "-l", std::to_string(size),
-                           "-f", "bench@sender.test", "-t", "sink@rcpt.test", where},
-                          true);
+                           "-f", "bench@sender.test", "-t", "sink@rcpt.test", where});
   int status = 0;
   ::waitpid(sourcePid, &status, 0);
   double theirs = std::chrono::duration<double>(Clock::now() - start).count();

@@ -8,6 +8,7 @@
 #include "tests/support/ClockGuard.h"
 #include "tests/support/MemorySmtp.h"
 #include "tests/support/TestDatabases.h"
+#include "tests/support/TestRunContext.h"
 
 #include <gtest/gtest.h>
 
@@ -32,12 +33,7 @@ class EventSchedulerTest : public ::testing::Test {
   void SetUp() override {
     SetTraceFile(db.Folder() + "/debug/tracepop.log");
     id = db.AddAutoresponder("list", true);
-    ctx.dataFolder = db.Folder();
-    ctx.config = &db.Config();
-    ctx.subscribers = &db.Subscribers();
-    ctx.status = &status;
-    ctx.socket = &socket;
-    ctx.currentAutoresponder = id;
+    ctx = test::MakeRunContext(db, id, status, socket);
   }
   void TearDown() override { SetTraceFile(""); }
 

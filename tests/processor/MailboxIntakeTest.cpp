@@ -7,6 +7,7 @@
 #include "tests/support/ClockGuard.h"
 #include "tests/support/FakeServer.h"
 #include "tests/support/TestDatabases.h"
+#include "tests/support/TestRunContext.h"
 
 #include <gtest/gtest.h>
 
@@ -51,12 +52,7 @@ class MailboxIntakeTest : public ::testing::Test {
   void SetUp() override {
     SetTraceFile(db.Folder() + "/debug/tracepop.log");
     id = db.AddAutoresponder("list", true);
-    ctx.dataFolder = db.Folder();
-    ctx.config = &db.Config();
-    ctx.subscribers = &db.Subscribers();
-    ctx.status = &status;
-    ctx.socket = &socket;
-    ctx.currentAutoresponder = id;
+    ctx = test::MakeRunContext(db, id, status, socket);
     db.Config().Execute("update tblAutoresponders set LastStatus='OK'");
   }
   void TearDown() override {
