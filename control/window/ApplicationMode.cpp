@@ -1,0 +1,28 @@
+#include "control/window/ApplicationMode.h"
+
+#include "control/ControlProgram.h"
+#include "control/window/frmFastSplash.h"
+#include "control/window/frmMain.h"
+#include "widgets/MessageBoxes.h"
+
+#include <QApplication>
+
+namespace ar {
+
+int RunApplicationMode(int argc, char** argv, const std::string& commandLine, EventLog& log, ProcessStarter& starter) {
+  // Start-up may show message boxes, so the application comes first.
+  QApplication app(argc, argv);
+  QtOperatorMessages messages;
+  ControlProgram program(commandLine, messages, log, starter);
+  if (!program.StartUp()) return 1;
+  {
+    frmFastSplash splash(true);
+    splash.exec();
+  }
+  frmMain window(program);
+  messages.SetParent(&window);
+  window.show();
+  return app.exec();
+}
+
+}  // namespace ar
