@@ -99,7 +99,11 @@ void ControlProgram::StartUpSteps() {
   scheduler_ = std::make_unique<RunScheduler>(databases_.config, programFolder_, dataFolder_, starter_);
   tcp1_ = std::make_unique<PosixSocket>();
   StartTrace("Opening screens");
+}
+
+void ControlProgram::FinishStartUp() {
   StartTrace("Mode type: " + std::to_string(modeType_));
+  StartTrace(ServiceMode() ? "Service mode screen hide" : "Application mode show project list");
 }
 
 void ControlProgram::TimerSummaryTick() {

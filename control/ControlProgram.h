@@ -34,6 +34,9 @@ class ControlProgram {
   // Steps of start-up up to the opened connections and the configuration read. False
   // when the process must end (another instance, or a start-up error, already reported).
   bool StartUp();
+  // The last steps, once the splash of application mode has closed: the mode trace and
+  // the choice of what is shown.
+  void FinishStartUp();
 
   bool ServiceMode() const { return modeType_ == kModeService; }
   int ModeType() const { return modeType_; }

@@ -6,20 +6,31 @@
 
 namespace ar {
 namespace {
-std::function<void(const std::string&)>& Recorder() {
-  static std::function<void(const std::string&)> recorder;
-  return recorder;
+
+struct Recording {
+  bool active = false;
+  std::vector<std::string> opened;
+};
+
+Recording& Recorded() {
+  static Recording recording;
+  return recording;
 }
+
 }  // namespace
 
-void DesktopOpener::SetRecorder(std::function<void(const std::string&)> recorder) { Recorder() = std::move(recorder); }
-
 bool DesktopOpener::Open(const std::string& path) {
-  if (Recorder()) {
-    Recorder()(path);
+  if (Recorded().active) {
+    Recorded().opened.push_back(path);
     return true;
   }
   return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
+
+void DesktopOpener::RecordForTests() { Recorded().active = true; }
+
+void DesktopOpener::OpenForReal() { Recorded() = Recording{}; }
+
+const std::vector<std::string>& DesktopOpener::Opened() { return Recorded().opened; }
 
 }  // namespace ar

@@ -1,8 +1,8 @@
 #pragma once
-// Opens a file with the program the desktop associates with it (xdg-open); tests see
-// the request instead.
-#include <functional>
+// Opens a file with the program the desktop associates with it (xdg-open). While a test
+// records, the request is kept instead and nothing is started.
 #include <string>
+#include <vector>
 
 namespace ar {
 
@@ -10,7 +10,11 @@ class DesktopOpener {
  public:
   // False when the desktop could not open it.
   static bool Open(const std::string& path);
-  static void SetRecorder(std::function<void(const std::string& path)> recorder);
+
+  // Tests: keep every request from now on (Opened()) instead of opening it.
+  static void RecordForTests();
+  static void OpenForReal();
+  static const std::vector<std::string>& Opened();
 };
 
 }  // namespace ar

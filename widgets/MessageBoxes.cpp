@@ -5,23 +5,51 @@
 
 namespace ar {
 namespace {
-std::function<void(const ShownMessage&)>& Answerer() {
-  static std::function<void(const ShownMessage&)> answerer;
-  return answerer;
-}
-}  // namespace
 
-void MessageBoxes::SetAnswerer(std::function<void(const ShownMessage&)> answerer) { Answerer() = std::move(answerer); }
+struct TestAnswers {
+  bool active = false;
+  std::function<void(const ShownMessage&)> answerer;
+  std::vector<ShownMessage> shown;
+};
+
+TestAnswers& Answers() {
+  static TestAnswers answers;
+  return answers;
+}
+
+QMessageBox::Icon QtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
 
 void MessageBoxes::Show(QWidget* parent, const std::string& text, const std::string& title, MessageIcon icon) {
   const ShownMessage shown{text, title.empty() ? "Autoresponder" : title, icon};
-  if (Answerer()) return Answerer()(shown);
-  const QMessageBox::Icon qtIcon = icon == MessageIcon::Critical      ? QMessageBox::Critical
-                                   : icon == MessageIcon::Information ? QMessageBox::Information
-                                                                      : QMessageBox::NoIcon;
-  QMessageBox box(qtIcon, QString::fromStdString(shown.title), QString::fromStdString(shown.text), QMessageBox::Ok,
-                  parent);
+  TestAnswers& answers = Answers();
+  if (answers.active) {
+    answers.shown.push_back(shown);
+    if (answers.answerer) answers.answerer(shown);
+    return;
+  }
+  QMessageBox box(QtIcon(icon), QString::fromStdString(shown.title), QString::fromStdString(shown.text),
+                  QMessageBox::Ok, parent);
   box.exec();
 }
+
+void MessageBoxes::AnswerForTests(std::function<void(const ShownMessage&)> answerer) {
+  Answers().active = true;
+  Answers().answerer = std::move(answerer);
+}
+
+void MessageBoxes::ShowForReal() { Answers() = TestAnswers{}; }
+
+const std::vector<ShownMessage>& MessageBoxes::Shown() { return Answers().shown; }
+
+void MessageBoxes::ClearShown() { Answers().shown.clear(); }
 
 }  // namespace ar

@@ -16,12 +16,15 @@ int RunApplicationMode(int argc, char** argv, const std::string& commandLine, Ev
   ControlProgram program(commandLine, messages, log, starter);
   if (!program.StartUp()) return 1;
   {
+    // Start-up goes on once the splash has closed itself.
     frmFastSplash splash(true);
     splash.exec();
   }
   frmMain window(program);
   messages.SetParent(&window);
+  program.FinishStartUp();
   window.show();
+  // Closing the main window, the last one, ends the loop and the program.
   return app.exec();
 }
 

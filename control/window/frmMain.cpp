@@ -54,39 +54,55 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   AddEntry(help, "menuUpdate", "Check for updates", &frmMain::Support);
   AddEntry(help, "menuAbout", "&About", &frmMain::About);
 
-  timerProcess_ = new QTimer(this);
-  timerProcess_->setObjectName("timerProcess");
-  timerProcess_->setInterval(kTimerIntervalMs);
-  // A tick is not run again while one is being handled (a message box may be open).
-  connect(timerProcess_, &QTimer::timeout, this, [this] {
-    timerProcess_->stop();
-    program_.TimerProcessTick();
-    timerProcess_->start();
-  });
-  timerSummaryReportEmail_ = new QTimer(this);
-  timerSummaryReportEmail_->setObjectName("timerSummaryReportEmail");
-  timerSummaryReportEmail_->setInterval(kTimerIntervalMs);
-  connect(timerSummaryReportEmail_, &QTimer::timeout, this, [this] {
-    timerSummaryReportEmail_->stop();
-    program_.TimerSummaryTick();
-    timerSummaryReportEmail_->start();
-  });
+  // Ticks that fall while a handler of this window runs (a message box or the splash may
+  // be open) wait until it has finished.
+  timerProcess_ = AddTimer("timerProcess", [this] { program_.TimerProcessTick(); });
+  timerSummaryReportEmail_ = AddTimer("timerSummaryReportEmail", [this] { program_.TimerSummaryTick(); });
   timerProcess_->start();
   timerSummaryReportEmail_->start();
+}
+
+QTimer* frmMain::AddTimer(const char* objectName, std::function<void()> tick) {
+  auto* timer = new QTimer(this);
+  timer->setObjectName(objectName);
+  timer->setInterval(kTimerIntervalMs);
+  ticks_[timer] = std::move(tick);
+  connect(timer, &QTimer::timeout, this, [this, timer] { Tick(timer); });
+  return timer;
+}
+
+void frmMain::Tick(QTimer* timer) {
+  // The timer is off while its handler works, and while its tick is held back.
+  timer->stop();
+  if (handling_ > 0) {
+    held_.push_back(timer);
+    return;
+  }
+  Handle([&] { ticks_.at(timer)(); });
+  timer->start();
+}
+
+void frmMain::Handle(const std::function<void()>& handler) {
+  ++handling_;
+  handler();
+  if (--handling_ > 0) return;
+  std::vector<QTimer*> held;
+  held.swap(held_);
+  for (QTimer* timer : held) Tick(timer);
 }
 
 QAction* frmMain::AddEntry(QMenu* menu, const char* objectName, const char* text, void (frmMain::*slot)()) {
   QAction* action = menu->addAction(text);
   action->setObjectName(objectName);
-  if (slot) connect(action, &QAction::triggered, this, slot);
+  if (slot) connect(action, &QAction::triggered, this, [this, slot] { Handle([this, slot] { (this->*slot)(); }); });
   return action;
 }
 
-void frmMain::Guarded(const std::function<void()>& command) {
+void frmMain::Guarded(const char* entry, const std::function<void()>& command) {
   try {
     command();
   } catch (const std::exception& e) {
-    MessageBoxes::Show(this, std::string("Error: ") + e.what(), "", MessageIcon::Critical);
+    MessageBoxes::Show(this, e.what(), entry, MessageIcon::Critical);
   }
 }
 
@@ -97,20 +113,21 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::SendSummaryEmail() {
-  Guarded([this] { program_.SendSummaryEmail(); });
+  Guarded("Send Summary Email", [this] { program_.SendSummaryEmail(); });
 }
 
 void frmMain::RunEventProcessing() {
-  Guarded([this] { program_.RunEventProcessing(); });
+  Guarded("Run Event Processing", [this] { program_.RunEventProcessing(); });
 }
 
 void frmMain::RunMonitorSystem() {
-  Guarded([this] { program_.RunMonitorSystem(); });
+  Guarded("Run Monitor System", [this] { program_.RunMonitorSystem(); });
 }
 
 void frmMain::Exit() {
-  // Ends the process at once: no close handling of any window runs.
-  std::_Exit(0);
+  // Ends the process at once: no close handling of any window runs, and the connections
+  // end with the process.
+  std::exit(0);
 }
 
 void frmMain::DebugMode() {
@@ -129,11 +146,7 @@ void frmMain::ViewLog(const char* name) {
   DesktopOpener::Open(path);
 }
 
-void frmMain::OpenDocument(const char* name) {
-  const std::string path = program_.ProgramFolder() + "/doc/" + name;
-  if (!DesktopOpener::Open(path))
-    MessageBoxes::Show(this, "Cannot open " + path, "", MessageIcon::Critical);
-}
+void frmMain::OpenDocument(const char* name) { DesktopOpener::Open(program_.ProgramFolder() + "/doc/" + name); }
 
 void frmMain::About() {
   frmFastSplash splash(false, this);

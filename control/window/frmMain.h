@@ -4,6 +4,8 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <map>
+#include <vector>
 
 class QAction;
 class QMdiArea;
@@ -26,9 +28,15 @@ class frmMain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QTimer* AddTimer(const char* objectName, std::function<void()> tick);
+  void Tick(QTimer* timer);
+  // Runs a menu entry or a tick; ticks that fall meanwhile are held back until the
+  // outermost handler has finished, then run once each.
+  void Handle(const std::function<void()>& handler);
   QAction* AddEntry(QMenu* menu, const char* objectName, const char* text, void (frmMain::*slot)());
-  // Runs a menu command; a failure is shown and the program goes on.
-  void Guarded(const std::function<void()>& command);
+  // Runs a command of the File menu; a failure is shown in a box titled after the entry,
+  // and the program goes on.
+  void Guarded(const char* entry, const std::function<void()>& command);
   void ViewLog(const char* name);
   void OpenDocument(const char* name);
   void UpdateWindowMenu();
@@ -51,6 +59,9 @@ class frmMain : public QMainWindow {
   QTimer* timerProcess_;
   QTimer* timerSummaryReportEmail_;
   bool appClosing_ = false;
+  int handling_ = 0;
+  std::map<QTimer*, std::function<void()>> ticks_;
+  std::vector<QTimer*> held_;
 };
 
 }  // namespace ar

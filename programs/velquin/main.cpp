@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     StandardErrorMessages unused;
     ar::ControlProgram program(commandLine, unused, log, starter);
     if (!program.StartUp()) return 1;
+    program.FinishStartUp();
     return ar::RunServiceMode(program);
   }
 #ifdef AR_WITH_WINDOWS
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   StandardErrorMessages messages;
   ar::ControlProgram program(commandLine, messages, log, starter);
   if (!program.StartUp()) return 1;
+  program.FinishStartUp();
   std::cerr << "velquin: no display for the application window; use \"velquin /s\" to run the scheduler\n";
   return 0;
 }

@@ -1,0 +1,64 @@
+#pragma once
+// What the window tests share: the offscreen application, a processor starter that only
+// records, and a data folder with both databases for the control program.
+#include "control/ControlProgram.h"
+#include "store/Trace.h"
+#include "tests/support/TestDatabases.h"
+#include "widgets/DesktopOpener.h"
+#include "widgets/MessageBoxes.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace ar::test {
+
+inline QApplication& OffscreenApplication() {
+  static int argc = 1;
+  static char name[] = "velquin";
+  static char* argv[] = {name, nullptr};
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Never destroyed: a static application object would outlive the window system's own
+  // statics at exit.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+struct RecordingStarter : ProcessStarter {
+  struct Started {
+    std::string program, argument;
+  };
+  std::vector<Started> started;
+  pid_t Start(const std::string& program, const std::string& argument) override {
+    started.push_back({program, argument});
+    return 4242;
+  }
+  bool Running(pid_t) override { return false; }
+};
+
+// A data folder for the program, every message box answered and every opened file
+// recorded; the switches return to their defaults afterwards.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("AUTORESPONDER_DATA", db.Folder().c_str(), 1);
+    MessageBoxes::AnswerForTests();
+    DesktopOpener::RecordForTests();
+  }
+  void TearDown() override {
+    MessageBoxes::ShowForReal();
+    DesktopOpener::OpenForReal();
+    ::unsetenv("AUTORESPONDER_DATA");
+    SetDebugSwitch(false);
+    SetTraceFile("");
+  }
+  static const std::vector<ShownMessage>& Boxes() { return MessageBoxes::Shown(); }
+
+  TestDatabases db;
+  RecordingEventLog log;
+  RecordingStarter starter;
+};
+
+}  // namespace ar::test
