@@ -106,6 +106,12 @@ void ControlProgram::FinishStartUp() {
   StartTrace(ServiceMode() ? "Service mode screen hide" : "Application mode show project list");
 }
 
+void ControlProgram::TimerProcessTick() {
+  // A monitor started from the menu is reaped here once it has ended.
+  if (monitor_ > 0 && !starter_.Running(monitor_)) monitor_ = -1;
+  scheduler_->TimerTick();
+}
+
 void ControlProgram::TimerSummaryTick() {
   try {
     if (!DailySummaryDue(databases_.config, NowDays())) return;
@@ -130,7 +136,8 @@ void ControlProgram::RunEventProcessing() {
 void ControlProgram::RunMonitorSystem() {
   const std::string program = programFolder_ + "/tamsel";
   if (!FileExists(program)) throw std::runtime_error("The monitor program " + program + " is not installed");
-  starter_.Start(program, "");
+  if (monitor_ > 0) starter_.Running(monitor_);
+  monitor_ = starter_.Start(program, "");
 }
 
 bool ControlProgram::FlipDebugMode() {

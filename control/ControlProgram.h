@@ -49,7 +49,7 @@ class ControlProgram {
   RunScheduler& Scheduler() { return *scheduler_; }
 
   // The two timers.
-  void TimerProcessTick() { scheduler_->TimerTick(); }
+  void TimerProcessTick();
   void TimerSummaryTick();
 
   // Menu commands.
@@ -79,6 +79,7 @@ class ControlProgram {
   int modeType_ = kModeApplication;
   bool serviceStarted_ = false;
   bool debugChecked_ = false;
+  pid_t monitor_ = -1;  // the monitor started from the menu, until it has ended and is reaped
   PresenceMarker instance_;
   DatabaseFiles databases_;
   std::unique_ptr<RunScheduler> scheduler_;
