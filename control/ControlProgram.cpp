@@ -6,17 +6,10 @@
 #include "store/DataFolder.h"
 #include "store/Trace.h"
 
-#include <cctype>
 #include <stdexcept>
 
 namespace ar {
 namespace {
-
-bool HasSwitch(const std::string& commandLine, char letter) {
-  for (size_t i = 0; i + 1 < commandLine.size(); ++i)
-    if (commandLine[i] == '/' && std::tolower(static_cast<unsigned char>(commandLine[i + 1])) == letter) return true;
-  return false;
-}
 
 constexpr const char* kPreviousInstance =
     "A previous instance of Autoresponder is already running, possibly because the Autoresponder service is running. "
@@ -50,7 +43,7 @@ void ControlProgram::Report(const std::string& text, const std::string& title) {
 }
 
 bool ControlProgram::StartUp() {
-  modeType_ = HasSwitch(commandLine_, 's') ? kModeService : kModeApplication;
+  modeType_ = CommandLineHasSwitch(commandLine_, 's') ? kModeService : kModeApplication;
   programFolder_ = ar::ProgramFolder();
   dataFolder_ = GetDataFolder();
   SetTraceFile(dataFolder_ + "/debug/trace.log");
@@ -76,7 +69,7 @@ void ControlProgram::StartUpSteps() {
   StartTrace("Passed previous instance");
   StartTrace("frmMain_load command: " + commandLine_);
   StartTrace(ServiceMode() ? "Service mode" : "Application mode");
-  if (HasSwitch(commandLine_, 'd')) SetDebugSwitch(true);
+  if (CommandLineHasSwitch(commandLine_, 'd')) SetDebugSwitch(true);
   StartTrace("Application path: " + programFolder_);
 
   for (const char* name : {"autoresponder", "subscribers"}) {

@@ -29,10 +29,6 @@ std::string MultipartLine(const char* subtype, const char* boundary) {
   return std::string("Content-Type: multipart/") + subtype + "; boundary=" + Quoted(boundary) + kCrLf;
 }
 
-bool IsTextAttachment(const std::string& path) {
-  return path.size() >= 4 && StartsWithNoCase(std::string_view(path).substr(path.size() - 4), ".txt");
-}
-
 // A display name as it stands before "<": encoded words outside ASCII, a quoted string
 // when it holds characters that would change the address list's meaning.
 std::string DisplayName(const std::string& name, const std::string& charset) {
@@ -175,6 +171,10 @@ std::int32_t TickCount() {
   clock_gettime(CLOCK_MONOTONIC, &ts);
   const long long ms = static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
+}
+
+bool IsTextAttachment(const std::string& path) {
+  return path.size() >= 4 && StartsWithNoCase(std::string_view(path).substr(path.size() - 4), ".txt");
 }
 
 std::string CreateMailMessage(MailMessageContent& m, const ComposerEnvironment& env) {

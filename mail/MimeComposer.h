@@ -46,6 +46,10 @@ struct ComposerEnvironment {
   std::function<void(const std::string&)> logStatus;     // the processor's progress list
 };
 
+// A ".txt" attachment (any letter case) is written inline as text; any other is sent as
+// base64 at the attachment marker.
+bool IsTextAttachment(const std::string& path);
+
 // Milliseconds of CLOCK_MONOTONIC as a signed 32-bit number (it wraps).
 std::int32_t TickCount();
 

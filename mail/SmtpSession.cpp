@@ -1,6 +1,8 @@
 #include "mail/SmtpSession.h"
 
 #include "mail/Base64.h"
+#include "mail/MimeComposer.h"
+#include "store/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,55 +15,24 @@ namespace {
 
 bool IsContinuation(const std::string& line) { return line.size() >= 4 && line[3] == '-'; }
 
-std::string TrimSpaces(const std::string& s) {
-  std::size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  std::size_t e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
-}
-
-std::string WithoutCrLf(std::string s) {
-  s.erase(std::remove_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }), s.end());
-  return s;
-}
-
-bool IsTextAttachment(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
-  return tail == ".txt";
-}
-
 constexpr const char* kRedacted = "********";
 
-// The text the composer puts where a binary attachment belongs.
-constexpr std::string_view kMarker = "*****ATTACHMENT*****";
 constexpr std::size_t kBatchBytes = 64 * 1024;
 
 }  // namespace
 
+SmtpSettings SmtpSettingsFromConfiguration(const RowSet& row) {
+  SmtpSettings s;
+  s.server = NullToDefault(row.Field("SMTPServer"), "");
+  s.userName = NullToDefault(row.Field("SMTPUsername"), "");
+  s.password = NullToDefault(row.Field("SMTPPassword"), "");
+  s.tls = NullToDefault(row.Field("EnableSMTPSSL"), false);
+  s.heloName = NullToDefault(row.Field("HELOName"), "");
+  return s;
+}
+
 SmtpEndpoint ParseSmtpServer(const std::string& server, bool tls) {
-  std::size_t colon = server.find(':');
-  if (colon == std::string::npos) return {server, tls ? 465 : 25};
-  SmtpEndpoint ep{server.substr(0, colon), 0};
-  std::string rest = server.substr(colon + 1);
-  std::size_t i = 0;
-  while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < rest.size() && (rest[i] == '+' || rest[i] == '-')) negative = rest[i++] == '-';
-  long long value = 0;
-  bool tooLarge = false;
-  for (; i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i])); ++i) {
-    value = value * 10 + (rest[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) {
-      tooLarge = true;
-      break;
-    }
-  }
-  if (negative) value = -value;
-  if (tooLarge || value > INT_MAX || value < INT_MIN) return {ep.host, 25};
-  ep.port = value;
-  return ep;
+  return SplitServerText(server, tls ? 465 : 25, 25);
 }
 
 std::optional<std::string> ComputerName() {
@@ -158,7 +129,7 @@ bool SmtpSession::SMTPSend(std::string_view text, const std::string& attachmentP
   Trace("SENDING: " + std::string(text));
   try {
     if (!attachmentPath.empty() && !IsTextAttachment(attachmentPath)) {
-      std::size_t at = text.find(kMarker);
+      std::size_t at = text.find(kAttachmentMarker);
       if (at == std::string_view::npos) return true;
       Write(text.substr(0, at));
       // The lines go out in batches of about 64 KiB: constant memory, few system calls.
@@ -172,7 +143,7 @@ bool SmtpSession::SMTPSend(std::string_view text, const std::string& attachmentP
         }
       });
       if (!batch.empty()) Write(batch);
-      Write(text.substr(at + kMarker.size()));
+      Write(text.substr(at + std::string_view(kAttachmentMarker).size()));
     } else {
       Write(text);
     }
@@ -189,9 +160,9 @@ bool SmtpSession::SMTPReceive() {
   } catch (const std::exception&) {
     return false;  // a reply that never came counts as good; the next command finds out
   }
-  std::string trimmed = TrimSpaces(reply);
+  std::string trimmed = TrimBlanks(reply);
   if (!trimmed.empty() && (trimmed[0] == '1' || trimmed[0] == '2' || trimmed[0] == '3')) return false;
-  Trace("ERROR RESPONSE: " + WithoutCrLf(reply));
+  Trace("ERROR RESPONSE: " + WithoutLineBreaks(reply));
   try {
     Write("RSET\r\n");
     socket_.ReadLine();

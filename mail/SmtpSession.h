@@ -6,7 +6,9 @@
 // quits. The server is always the configured one.
 //
 // Results are booleans that are true on failure, as everywhere in the mail code.
+#include "mail/ServerAddress.h"
 #include "mail/Socket.h"
+#include "store/Connection.h"
 
 #include <functional>
 #include <optional>
@@ -30,13 +32,13 @@ struct SmtpSettings {
   std::string heloName;  // empty: the computer's name
 };
 
+// The SMTP settings of the configuration row (tblConfiguration); Null reads as empty or off.
+SmtpSettings SmtpSettingsFromConfiguration(const RowSet& row);
+
 // Host and port of a server text: no ":" gives port 465 with TLS and 25 without; after
 // the first ":" the leading number is the port (0 when there is none), and 25 when the
 // number does not fit a 32-bit integer.
-struct SmtpEndpoint {
-  std::string host;
-  long long port;
-};
+using SmtpEndpoint = ServerEndpoint;
 SmtpEndpoint ParseSmtpServer(const std::string& server, bool tls);
 
 // The machine's name, or nothing when it cannot be read or is empty.

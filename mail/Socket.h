@@ -34,15 +34,15 @@ class Socket {
 
   virtual ~Socket() = default;
 
-  virtual SocketState State() const = 0;
+  SocketState State() const { return state_; }
 
   // Set before connecting; there is no upgrade of a plain connection.
-  virtual void SetSecurity(SocketSecurity security) = 0;
-  virtual SocketSecurity Security() const = 0;
+  void SetSecurity(SocketSecurity security) { security_ = security; }
+  SocketSecurity Security() const { return security_; }
 
   // Milliseconds; the setting stays on the object until changed.
-  virtual void SetTimeoutMs(int ms) = 0;
-  virtual int TimeoutMs() const = 0;
+  void SetTimeoutMs(int ms) { timeoutMs_ = ms; }
+  int TimeoutMs() const { return timeoutMs_; }
 
   virtual void Connect(const std::string& host, int port) = 0;
   // Sends the bytes of the text as they are.
@@ -54,6 +54,11 @@ class Socket {
   // Orderly close; Abort drops the connection at once. Both leave the state Closed.
   virtual void Close() = 0;
   virtual void Abort() = 0;
+
+ protected:
+  SocketState state_ = SocketState::Closed;
+  SocketSecurity security_ = SocketSecurity::None;
+  int timeoutMs_ = kDefaultTimeoutMs;
 };
 
 }  // namespace ar

@@ -13,12 +13,6 @@ namespace ar {
 
 class MemorySocket final : public Socket {
  public:
-  SocketState State() const override { return state_; }
-  void SetSecurity(SocketSecurity security) override { security_ = security; }
-  SocketSecurity Security() const override { return security_; }
-  void SetTimeoutMs(int ms) override { timeoutMs_ = ms; }
-  int TimeoutMs() const override { return timeoutMs_; }
-
   void Connect(const std::string& host, int port) override;
   void Send(std::string_view text) override;
   std::string ReadLine() override;
@@ -56,9 +50,6 @@ class MemorySocket final : public Socket {
  private:
   std::string ReadTo(std::string_view terminator, std::size_t limit);
 
-  SocketState state_ = SocketState::Closed;
-  SocketSecurity security_ = SocketSecurity::None;
-  int timeoutMs_ = kDefaultTimeoutMs;
   std::string incoming_;
   bool hungUp_ = false;
   std::string connectError_;

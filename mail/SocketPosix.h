@@ -29,11 +29,6 @@ class PosixSocket final : public Socket {
   PosixSocket(const PosixSocket&) = delete;
   PosixSocket& operator=(const PosixSocket&) = delete;
 
-  SocketState State() const override { return state_; }
-  void SetSecurity(SocketSecurity security) override { security_ = security; }
-  SocketSecurity Security() const override { return security_; }
-  void SetTimeoutMs(int ms) override { timeoutMs_ = ms; }
-  int TimeoutMs() const override { return timeoutMs_; }
 
   void Connect(const std::string& host, int port) override;
   void Send(std::string_view text) override;
@@ -51,9 +46,6 @@ class PosixSocket final : public Socket {
   void Release(bool hard);
 
   TlsOptions tls_;
-  SocketState state_ = SocketState::Closed;
-  SocketSecurity security_ = SocketSecurity::None;
-  int timeoutMs_ = kDefaultTimeoutMs;
   int fd_ = -1;
   SSL_CTX* ctx_ = nullptr;
   SSL* ssl_ = nullptr;

@@ -69,12 +69,7 @@ void SendSummaryReportEmail(Socket& socket, Connection& configuration, const std
 
   RowSet row = configuration.Query("SELECT * FROM tblConfiguration");
   if (row.Eof()) throw std::runtime_error("No configuration row");
-  SmtpSettings settings;
-  settings.server = NullToDefault(row.Field("SMTPServer"), "");
-  settings.userName = NullToDefault(row.Field("SMTPUsername"), "");
-  settings.password = NullToDefault(row.Field("SMTPPassword"), "");
-  settings.tls = NullToDefault(row.Field("EnableSMTPSSL"), false);
-  settings.heloName = NullToDefault(row.Field("HELOName"), "");
+  const SmtpSettings settings = SmtpSettingsFromConfiguration(row);
   std::string recipients = NullToDefault(row.Field("SummaryReportEmail"), "");
 
   if (settings.server.empty()) {

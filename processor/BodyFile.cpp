@@ -25,6 +25,22 @@ std::string BodyLines(const std::string& text) {
   return out;
 }
 
+std::optional<std::string> BodyFileCache::Read(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    entries_.erase(path);
+    return std::nullopt;
+  }
+  auto it = entries_.find(path);
+  if (it != entries_.end() && it->second.device == st.st_dev && it->second.inode == st.st_ino &&
+      it->second.size == st.st_size && it->second.modified.tv_sec == st.st_mtim.tv_sec &&
+      it->second.modified.tv_nsec == st.st_mtim.tv_nsec)
+    return it->second.text;
+  std::string text = ReadBodyFile(path);
+  entries_[path] = Entry{st.st_dev, st.st_ino, st.st_size, st.st_mtim, text};
+  return text;
+}
+
 std::string ReadBodyFile(const std::string& path) {
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));

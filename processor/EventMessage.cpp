@@ -3,7 +3,6 @@
 #include "mail/MimeComposer.h"
 #include "processor/Addresses.h"
 #include "processor/BodyFile.h"
-#include "store/DataFolder.h"
 #include "store/Text.h"
 #include "store/Trace.h"
 
@@ -14,13 +13,13 @@ namespace {
 
 std::string Text(const RowSet& row, const char* column) { return NullToDefault(row.Field(column), ""); }
 
-// The body in a file, or the fallback when there is no such file.
-std::string BodyFromFile(const std::string& path, const std::string& fallback) {
-  if (path.empty() || !FileExists(path)) return fallback;
-  return ReadBodyFile(path);
-}
-
 }  // namespace
+
+std::string EventMessage::BodyFromFile(const std::string& path, const std::string& fallback) {
+  if (path.empty()) return fallback;
+  std::optional<std::string> text = bodies_.Read(path);
+  return text ? std::move(*text) : fallback;
+}
 
 std::string RecipientAddress(const std::string& stored) {
   std::string address = TrimBlanks(stored);

@@ -2,6 +2,7 @@
 // One event message to one subscriber: the bodies and addresses gathered from the event
 // row and its files, one SMTP session with one mail transaction, QUIT.
 #include "mail/SmtpSession.h"
+#include "processor/BodyFile.h"
 #include "processor/RunContext.h"
 #include "store/Connection.h"
 
@@ -25,7 +26,11 @@ class EventMessage {
   }
 
  private:
+  // The body in the file at path, or the fallback when there is no such file.
+  std::string BodyFromFile(const std::string& path, const std::string& fallback);
+
   RunContext& ctx_;
+  BodyFileCache bodies_;
   int connectMs_ = SmtpSession::kConnectTimeoutMs;
   int replyMs_ = SmtpSession::kReplyTimeoutMs;
 };

@@ -18,15 +18,10 @@ constexpr size_t kMaxAddressLength = 100;  // the width of EmailAddress
 
 void Trace(const std::string& message) { TracePop(message); }
 
-// The leading number of a text, rounded (blanks first are skipped); 0 when none.
+// The leading number of a text, rounded; 0 when there is none.
 long long LeadingCount(const std::string& text) {
-  size_t i = text.find_first_not_of(' ');
-  if (i == std::string::npos) return 0;
-  const char* start = text.c_str() + i;
-  char* end = nullptr;
-  const double v = std::strtod(start, &end);
-  if (end == start || !std::isfinite(v)) return 0;
-  return std::llround(v);
+  const double v = LeadingNumber(text);
+  return std::isfinite(v) ? std::llround(v) : 0;
 }
 
 // The message itself within what the server sent for it: a POP3 reply without its status

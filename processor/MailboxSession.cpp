@@ -15,13 +15,6 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
-std::string WithoutCrLf(const std::string& text) {
-  std::string out;
-  for (char c : text)
-    if (c != '\r' && c != '\n') out += c;
-  return out;
-}
-
 bool BeginsWithPlus(const std::string& line) {
   const size_t first = line.find_first_not_of(' ');
   return first != std::string::npos && line[first] == '+';
@@ -47,30 +40,6 @@ long long LiteralSize(const std::string& line) {
 
 }  // namespace
 
-void SplitServer(const std::string& server, int defaultPort, std::string& host, int& port) {
-  const size_t colon = server.find(':');
-  if (colon == std::string::npos) {
-    host = server;
-    port = defaultPort;
-    return;
-  }
-  host = server.substr(0, colon);
-  const std::string rest = server.substr(colon + 1);
-  size_t i = 0;
-  while (i < rest.size() && rest[i] == ' ') ++i;
-  bool negative = false;
-  if (i < rest.size() && (rest[i] == '+' || rest[i] == '-')) negative = rest[i++] == '-';
-  long long value = 0;
-  for (; i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i])); ++i) {
-    value = value * 10 + (rest[i] - '0');
-    if (value > INT_MAX) {
-      port = defaultPort;
-      return;
-    }
-  }
-  port = static_cast<int>(negative ? -value : value);
-}
-
 std::string ImapAString(const std::string& text) {
   bool atom = !text.empty();
   for (unsigned char c : text)
@@ -89,14 +58,13 @@ std::string ImapAString(const std::string& text) {
 MailboxSession::MailboxSession(Socket& socket, TraceFunction trace) : socket_(socket), trace_(std::move(trace)) {}
 
 bool MailboxSession::Connect(const std::string& server, bool useTls, int plainPort, int tlsPort) {
-  std::string host;
-  int port = 0;
-  SplitServer(server, useTls ? tlsPort : plainPort, host, port);
+  const int defaultPort = useTls ? tlsPort : plainPort;
+  const ServerEndpoint endpoint = SplitServerText(server, defaultPort, defaultPort);
   socket_.SetSecurity(useTls ? SocketSecurity::TlsFromConnect : SocketSecurity::None);
   if (socket_.State() != SocketState::Closed) return false;  // the open connection is used as it stands
   try {
     Trace("CONNECT REQUESTED: " + server);
-    socket_.Connect(host, port);
+    socket_.Connect(endpoint.host, static_cast<int>(endpoint.port));
     Trace("CONNECT RESPONSE: " + WithoutLineEnd(socket_.ReadLine()));
     return false;
   } catch (const SocketError& e) {
@@ -119,7 +87,7 @@ bool MailboxSession::POPReceive(std::string& line) {
     line = socket_.ReadLine();
     Trace("RECEIVE: " + WithoutLineEnd(line));
     if (BeginsWithPlus(line)) return false;
-    Trace("ERROR RESPONSE: " + WithoutCrLf(line));
+    Trace("ERROR RESPONSE: " + WithoutLineBreaks(line));
     socket_.Send("RSET\r\n");
     socket_.ReadLine();
   } catch (const SocketError&) {
@@ -154,9 +122,11 @@ MultilineResult MailboxSession::POPReceiveMultiline(std::string& reply, std::siz
   return MultilineResult::Ok;
 }
 
-void MailboxSession::POPQuit() {
+void MailboxSession::POPQuit() { Close("QUIT\r\n"); }
+
+void MailboxSession::Close(const char* command) {
   try {
-    socket_.Send("QUIT\r\n");
+    socket_.Send(command);
     Trace("CLOSE RESPONSE: " + WithoutLineEnd(socket_.ReadLine()));
     if (socket_.State() == SocketState::Connected) socket_.Close();
   } catch (const SocketError&) {
@@ -226,14 +196,6 @@ ImapResult MailboxSession::ReadImapAnswer(std::string& answer, std::size_t limit
   }
 }
 
-void MailboxSession::IMAPClose() {
-  try {
-    socket_.Send("01 CLOSE\r\n");
-    Trace("CLOSE RESPONSE: " + WithoutLineEnd(socket_.ReadLine()));
-    if (socket_.State() == SocketState::Connected) socket_.Close();
-  } catch (const SocketError&) {
-    Trace("ERROR CLOSING", true);
-  }
-}
+void MailboxSession::IMAPClose() { Close("01 CLOSE\r\n"); }
 
 }  // namespace ar

@@ -2,6 +2,7 @@
 // The line layer of the mailbox dialogue (POP3 and IMAP4) over the run's one socket:
 // connect with TLS from the start or plain, send a command, read and judge replies, log
 // in, close. Operations that can fail return true on failure.
+#include "mail/ServerAddress.h"
 #include "mail/Socket.h"
 
 #include <cstddef>
@@ -45,16 +46,14 @@ class MailboxSession {
 
  private:
   bool Connect(const std::string& server, bool useTls, int plainPort, int tlsPort);
+  // Sends the closing command, reads its one reply line and closes the connection.
+  void Close(const char* command);
   ImapResult ReadImapAnswer(std::string& answer, std::size_t limit, bool* tooLarge);
   void Trace(const std::string& message, bool force = false) { trace_(message, force); }
 
   Socket& socket_;
   TraceFunction trace_;
 };
-
-// Host and port of a server text: "host" takes the default port, "host:port" the number
-// after the colon (its leading digits; none reads as 0; out of range takes the default).
-void SplitServer(const std::string& server, int defaultPort, std::string& host, int& port);
 
 // An IMAP astring: the text as it stands when it is a plain atom, else a quoted string.
 std::string ImapAString(const std::string& text);

@@ -16,15 +16,10 @@ void ProcessRun::StartUp() {
   ctx_.SetPOPProblemStatus(false);
 }
 
-ProcessRun::Settings ProcessRun::ReadSettings() {
-  RowSet rs = ctx_.config->Query("select * from tblConfiguration");
+SmtpSettings ProcessRun::ReadSettings() {
+  const RowSet rs = ctx_.config->Query("select * from tblConfiguration");
   if (rs.Eof()) throw std::runtime_error("tblConfiguration holds no row");
-  Settings s;
-  s.smtpServer = NullToDefault(rs.Field("SMTPServer"), "");
-  s.smtpUserName = NullToDefault(rs.Field("SMTPUsername"), "");
-  s.smtpPassword = NullToDefault(rs.Field("SMTPPassword"), "");
-  s.smtpTls = NullToDefault(rs.Field("EnableSMTPSSL"), false);
-  return s;
+  return SmtpSettingsFromConfiguration(rs);
 }
 
 std::string ProcessRun::FilterSql(const char* keyword) const {
@@ -38,8 +33,8 @@ Params ProcessRun::FilterParams() const {
 
 RunOutcome ProcessRun::Run() {
   try {
-    const Settings settings = ReadSettings();
-    if (settings.smtpServer.empty()) {
+    const SmtpSettings settings = ReadSettings();
+    if (settings.server.empty()) {
       ctx_.LogStatus("Error: SMTP server not specified");
       ctx_.SetSMTPProblemStatus(true);
       CloseDatabases();
@@ -81,21 +76,21 @@ bool ProcessRun::IsBlackoutDay() {
   return !rs.Eof();
 }
 
-void ProcessRun::EventPhase(const Settings& s) {
+void ProcessRun::EventPhase(const SmtpSettings& s) {
   ctx_.LogStatus("Processing event emails");
   RowSet rs = ctx_.config->Query("select * from tblAutoresponders" + FilterSql(" WHERE "), FilterParams());
   for (; !rs.Eof(); rs.MoveNext()) {
     const int64_t id = rs.Field("AutoresponderID").AsInteger();
     ctx_.currentAutoresponder = id;
-    events_.ProcessEvents(id, s.smtpServer, s.smtpUserName, s.smtpPassword, s.smtpTls, true);
+    events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, true);
 
     const std::string timeOfDay = NullToDefault(rs.Field("TimeOfDayToRespond"), "");
     switch (DecideDelayedPass(timeOfDay, rs.Field("LastRespondTime"), NowDays())) {
       case DelayedPassDecision::RunEveryTime:
-        events_.ProcessEvents(id, s.smtpServer, s.smtpUserName, s.smtpPassword, s.smtpTls, false);
+        events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false);
         break;
       case DelayedPassDecision::RunAndRecordTime:
-        events_.ProcessEvents(id, s.smtpServer, s.smtpUserName, s.smtpPassword, s.smtpTls, false);
+        events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false);
         ctx_.config->Execute("update tblAutoresponders set LastRespondTime=now() where AutoresponderID=?",
                              {static_cast<long long>(id)});
         break;

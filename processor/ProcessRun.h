@@ -1,6 +1,7 @@
 #pragma once
 // One processing run: the mailbox phase for every active autoresponder, then (unless
 // today is a blackout day) the event phase for every autoresponder, then the end time.
+#include "mail/SmtpSession.h"
 #include "processor/RunContext.h"
 
 #include <cstdint>
@@ -22,14 +23,10 @@ class ProcessRun {
   RunOutcome Run();
 
  private:
-  struct Settings {
-    std::string smtpServer, smtpUserName, smtpPassword;
-    bool smtpTls = false;
-  };
-  Settings ReadSettings();
+  SmtpSettings ReadSettings();
   void MailboxPhase();
   bool IsBlackoutDay();
-  void EventPhase(const Settings& settings);
+  void EventPhase(const SmtpSettings& settings);
   void Finish();
   void CloseDatabases();
   std::string FilterSql(const char* keyword) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace ar {
 namespace {
@@ -40,5 +41,37 @@ std::size_t RFindNoCase(std::string_view text, std::string_view what, std::size_
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) { return MatchesAt(text, prefix, 0); }
+
+std::string WithoutLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text)
+    if (c != '\r' && c != '\n') out += c;
+  return out;
+}
+
+double LeadingNumber(std::string_view text) {
+  auto digit = [&](size_t k) { return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])); };
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  size_t end = i;
+  if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
+  const size_t digitsStart = end;
+  while (digit(end)) ++end;
+  if (end < text.size() && text[end] == '.') {
+    ++end;
+    while (digit(end)) ++end;
+  }
+  if (end == digitsStart || (end == digitsStart + 1 && text[digitsStart] == '.')) return 0;
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    size_t e = end + 1;
+    if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+    if (digit(e)) {
+      while (digit(e)) ++e;
+      end = e;
+    }
+  }
+  return std::strtod(std::string(text.substr(i, end - i)).c_str(), nullptr);
+}
 
 }  // namespace ar

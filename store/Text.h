@@ -16,4 +16,12 @@ std::size_t FindNoCase(std::string_view text, std::string_view what, std::size_t
 std::size_t RFindNoCase(std::string_view text, std::string_view what, std::size_t atOrBefore);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
+// The text with every CR and LF removed.
+std::string WithoutLineBreaks(std::string_view text);
+
+// The numeric value of the text's leading part: blanks first are skipped, and reading
+// stops at the first character that cannot continue a number (sign, digits, a decimal
+// point, an exponent with digits); no number at all gives 0.
+double LeadingNumber(std::string_view text);
+
 }  // namespace ar

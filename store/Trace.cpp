@@ -5,6 +5,7 @@
 #include "store/FileMode.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -57,9 +58,10 @@ void TraceLog(const std::string& message, bool force) {
   if (!AppendLine(message, error)) throw std::runtime_error(error);
 }
 
-bool CommandLineHasDebugSwitch(const std::string& commandLine) {
+bool CommandLineHasSwitch(const std::string& commandLine, char letter) {
+  const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
   for (size_t i = 0; i + 1 < commandLine.size(); ++i)
-    if (commandLine[i] == '/' && (commandLine[i + 1] == 'd' || commandLine[i + 1] == 'D')) return true;
+    if (commandLine[i] == '/' && std::tolower(static_cast<unsigned char>(commandLine[i + 1])) == lower) return true;
   return false;
 }
 

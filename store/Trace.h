@@ -20,7 +20,9 @@ void TracePop(const std::string& message, bool force = false);
 // when the line cannot be written, so that the caller's own trap handles it.
 void TraceLog(const std::string& message, bool force = false);
 
-// True when the command line holds "/d" in either letter case.
-bool CommandLineHasDebugSwitch(const std::string& commandLine);
+// True when the command line holds "/" and the letter, in either letter case, anywhere.
+bool CommandLineHasSwitch(const std::string& commandLine, char letter);
+// "/d", the debug switch of every program.
+inline bool CommandLineHasDebugSwitch(const std::string& commandLine) { return CommandLineHasSwitch(commandLine, 'd'); }
 
 }  // namespace ar

@@ -4,23 +4,17 @@
 #include "control/ServiceMode.h"
 #include "store/Display.h"
 #include "store/ProgramArguments.h"
+#include "store/Trace.h"
 
 #ifdef AR_WITH_WINDOWS
 #include "control/window/ApplicationMode.h"
 #endif
 
-#include <cctype>
 #include <clocale>
 #include <csignal>
 #include <iostream>
 
 namespace {
-
-bool ServiceSwitch(const std::string& commandLine) {
-  for (size_t i = 0; i + 1 < commandLine.size(); ++i)
-    if (commandLine[i] == '/' && std::tolower(static_cast<unsigned char>(commandLine[i + 1])) == 's') return true;
-  return false;
-}
 
 // Application mode without a display: start-up runs, and the program then ends as after
 // closing its window.
@@ -39,7 +33,7 @@ int main(int argc, char** argv) {
   const std::string commandLine = ar::JoinArguments(argc, argv);
   ar::JournalEventLog log;
   ar::PosixProcessStarter starter;
-  if (ServiceSwitch(commandLine)) {
+  if (ar::CommandLineHasSwitch(commandLine, 's')) {
     StandardErrorMessages unused;
     ar::ControlProgram program(commandLine, unused, log, starter);
     if (!program.StartUp()) return 1;

@@ -259,5 +259,19 @@ TEST(BodyLines, LineEnds) {
   for (const Case& c : cases) EXPECT_EQ(BodyLines(c.in), c.out) << c.in;
 }
 
+TEST(BodyFileCache, ReadsAFileAgainOnlyWhenItChanged) {
+  test::TempFolder folder;
+  const std::string path = folder.File("body.html");
+  BodyFileCache cache;
+  EXPECT_FALSE(cache.Read(path).has_value());
+  test::WriteWholeFile(path, "first");
+  EXPECT_EQ(cache.Read(path), "first\r\n");
+  EXPECT_EQ(cache.Read(path), "first\r\n");
+  test::WriteWholeFile(path, "second version");  // edited between two messages
+  EXPECT_EQ(cache.Read(path), "second version\r\n");
+  std::remove(path.c_str());
+  EXPECT_FALSE(cache.Read(path).has_value());
+}
+
 }  // namespace
 }  // namespace ar

@@ -344,17 +344,15 @@ TEST(ImapAString, AtomsStayQuotedOtherwise) {
   EXPECT_EQ(ImapAString("p%ss"), "\"p%ss\"");
 }
 
-TEST(SplitServer, HostAndPort) {
+TEST(MailboxServerText, OutOfRangePortsTakeTheDefault) {
   struct Case { const char* text; int def; const char* host; int port; };
   const Case cases[] = {{"pop.example", 995, "pop.example", 995}, {"pop.example:1110", 110, "pop.example", 1110},
                         {"pop.example:x", 110, "pop.example", 0},  {"pop.example:99999999999", 143, "pop.example", 143},
                         {"h:25abc", 110, "h", 25}};
   for (const Case& c : cases) {
-    std::string host;
-    int port = -1;
-    SplitServer(c.text, c.def, host, port);
-    EXPECT_EQ(host, c.host) << c.text;
-    EXPECT_EQ(port, c.port) << c.text;
+    const ServerEndpoint ep = SplitServerText(c.text, c.def, c.def);
+    EXPECT_EQ(ep.host, c.host) << c.text;
+    EXPECT_EQ(ep.port, c.port) << c.text;
   }
 }
 
