@@ -12,7 +12,7 @@ namespace ar {
 
 class Connection;
 
-enum class MessageIcon { None, Critical, Information };
+enum class MessageIcon { None, Critical, Information, Question, Exclamation };
 
 // How the outcome reaches the operator: a message box in application mode, a journal
 // entry in service mode. An empty title means the program's own.

@@ -12,6 +12,9 @@ namespace ar {
 int RunApplicationMode(int argc, char** argv, const std::string& commandLine, EventLog& log, ProcessStarter& starter) {
   // Start-up may show message boxes, so the application comes first.
   QApplication app(argc, argv);
+  // The per-user settings (remembered folders of the file dialogs) live under these names.
+  app.setOrganizationName("Autoresponder");
+  app.setApplicationName("velquin");
   QtOperatorMessages messages;
   ControlProgram program(commandLine, messages, log, starter);
   if (!program.StartUp()) return 1;

@@ -5,9 +5,12 @@
 #include "store/Trace.h"
 #include "tests/support/TestDatabases.h"
 #include "widgets/DesktopOpener.h"
+#include "widgets/FileDialogs.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/Pause.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -22,7 +25,14 @@ inline QApplication& OffscreenApplication() {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Never destroyed: a static application object would outlive the window system's own
   // statics at exit.
-  static QApplication* app = new QApplication(argc, argv);
+  static QApplication* app = [] {
+    auto* created = new QApplication(argc, argv);
+    created->setOrganizationName("Autoresponder");
+    created->setApplicationName("velquin");
+    // Remembered folders of the file dialogs go to a test location, not the user's own.
+    QStandardPaths::setTestModeEnabled(true);
+    return created;
+  }();
   return *app;
 }
 
@@ -38,17 +48,21 @@ struct RecordingStarter : ProcessStarter {
   bool Running(pid_t) override { return false; }
 };
 
-// A data folder for the program, every message box answered and every opened file
-// recorded; the switches return to their defaults afterwards.
+// A data folder for the program, every message box and file dialog answered, every wait
+// instant and every opened file recorded; the switches return to their defaults afterwards.
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::setenv("AUTORESPONDER_DATA", db.Folder().c_str(), 1);
     MessageBoxes::AnswerForTests();
+    FileDialogs::AnswerForTests();
+    Pause::InstantForTests();
     DesktopOpener::RecordForTests();
   }
   void TearDown() override {
     MessageBoxes::ShowForReal();
+    FileDialogs::ShowForReal();
+    Pause::WaitForReal();
     DesktopOpener::OpenForReal();
     ::unsetenv("AUTORESPONDER_DATA");
     SetDebugSwitch(false);
