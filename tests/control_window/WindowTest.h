@@ -2,6 +2,7 @@
 // What the window tests share: the offscreen application, a processor starter that only
 // records, and a data folder with both databases for the control program.
 #include "control/ControlProgram.h"
+#include "control/window/WindowOpeners.h"
 #include "store/Trace.h"
 #include "tests/support/TestDatabases.h"
 #include "widgets/DesktopOpener.h"
@@ -64,6 +65,9 @@ class WindowTest : public ::testing::Test {
     FileDialogs::ShowForReal();
     Pause::WaitForReal();
     DesktopOpener::OpenForReal();
+    Openers() = WindowOpeners{};
+    CurrentAutoresponderID() = 0;
+    CurrentAutoresponderEventID() = 0;
     ::unsetenv("AUTORESPONDER_DATA");
     SetDebugSwitch(false);
     SetTraceFile("");
