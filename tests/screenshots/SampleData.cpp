@@ -1,0 +1,80 @@
+#include "tests/screenshots/SampleData.h"
+
+#include "store/Clock.h"
+#include "store/Connection.h"
+#include "store/DataFolder.h"
+#include "store/DatabaseFiles.h"
+#include "store/Schema.h"
+
+#include <cstdint>
+#include <string>
+
+namespace ar::shots {
+namespace {
+
+struct SampleAutoresponder {
+  const char* name;
+  bool active;
+  const char* timeOfDay;
+  const char* lastStatus;
+  int subscribers;
+};
+
+const SampleAutoresponder kAutoresponders[] = {
+    {"Spring Gardening Course", true, "9:00am", "OK", 1250},
+    {"Newsletter Welcome", true, "", "OK", 342},
+    {"Product Launch Follow-up", false, "", "SMTP server not specified", 57},
+    {"Customer Survey", true, "2:30pm", "Error connecting to POP server", 18},
+    {"Old Webinar Series", false, "10:00am", "", 0},
+};
+
+const char* const kEvents[] = {"Welcome", "Day 1: Getting started", "Day 3: Tips", "Day 7: Special offer"};
+const int kIntervals[] = {0, 1, 3, 7};
+
+}  // namespace
+
+void MakeSampleDataFolder(const std::string& folder) {
+  MakeFolders(folder + "/debug");
+  MakeFolders(folder + "/content");
+  MakeFolders(folder + "/reports");
+  MakeFolders(folder + "/templates");
+  Connection config = CreateDatabaseFile(AutoresponderDbPath(folder));
+  CreateAutoresponderSchema(config);
+  Connection subscribers = CreateDatabaseFile(SubscribersDbPath(folder));
+  CreateSubscribersSchema(subscribers);
+
+  config.Execute(
+      "update tblConfiguration set SMTPServer='mail.example.com:587', SMTPUsername='news@example.com',"
+      " SMTPPassword='secret', POPCycleMinutes=15, SummaryReportEmail='owner@example.com',"
+      " SummaryReportEmailTime='7:00am', EnableDailySummaryEmail=-1, HELOName='mail.example.com'");
+  const double today = static_cast<double>(static_cast<int64_t>(NowDays()));
+  config.Execute("insert into tblBlackoutDays (BlackoutDay, BlackoutDescription) values (?, ?)",
+                 {today, std::string("Company holiday")});
+  config.Execute("insert into tblBlackoutDays (BlackoutDay, BlackoutDescription) values (?, ?)",
+                 {today + 14, std::string("Server maintenance")});
+
+  for (const SampleAutoresponder& a : kAutoresponders) {
+    config.Execute(
+        "insert into tblAutoresponders (AutoresponderName, Active, TimeOfDayToRespond, LastStatus, POPServer,"
+        " POPUsername, POPPassword, EnablePOPSSL, ResponseServerType, ResponseIMAPFolder)"
+        " values (?, ?, ?, ?, 'mail.example.com', 'course@example.com', 'secret', -1, 'IMAP4', 'INBOX')",
+        {std::string(a.name), a.active, std::string(a.timeOfDay), std::string(a.lastStatus)});
+    const int64_t id = config.LastInsertId();
+    CreateSubscriberTable(subscribers, id);
+    for (int e = 0; e < 4; ++e)
+      config.Execute(
+          "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, FromAddress,"
+          " FromName, ReplyToAddress, Subject) values (?, ?, ?, ?, 'news@example.com', 'Course Team',"
+          " 'news@example.com', ?)",
+          {id, std::string(kEvents[e]), kIntervals[e], e < 3, std::string(kEvents[e])});
+    const std::string table = "[" + std::to_string(id) + "]";
+    subscribers.Execute("BEGIN");
+    for (int s = 0; s < a.subscribers; ++s)
+      subscribers.Execute("insert into " + table + " (EmailAddress, AddedDate, UnsubscribeDate) values (?, ?, ?)",
+                          {"reader" + std::to_string(s + 1) + "@example.org", today - (s % 30),
+                           s % 10 == 9 ? Value(today - 1) : Value()});
+    subscribers.Execute("COMMIT");
+  }
+}
+
+}  // namespace ar::shots
