@@ -143,4 +143,13 @@ bool ParseTimeOfDay(const std::string& text, int& hour, int& minute, int& second
   return hour < 24 && minute < 60 && second < 60;
 }
 
+std::optional<std::string> NormaliseTimeOfDay(const std::string& text) {
+  int hour = 0, minute = 0, second = 0;
+  if (!ParseTimeOfDay(text, hour, minute, second)) return std::nullopt;
+  const int twelve = hour % 12 == 0 ? 12 : hour % 12;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%d:%02d%s", twelve, minute, hour < 12 ? "am" : "pm");
+  return std::string(buf);
+}
+
 }  // namespace ar

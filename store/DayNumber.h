@@ -1,6 +1,7 @@
 #pragma once
 // Conversions between calendar date-times and the stored day numbers
 // (day 0 = 1899-12-30, time of day as the fraction).
+#include <optional>
 #include <string>
 
 namespace ar {
@@ -28,5 +29,10 @@ std::string FormatGeneralDateTime(double days);
 // Parses a time of day as operators type it ("9:00am", "9am", "21:30", "9:05:10 PM").
 // Returns false when the text is not a time of day.
 bool ParseTimeOfDay(const std::string& text, int& hour, int& minute, int& second);
+
+// A time of day as the windows write it back: "H:NNam" or "H:NNpm" (hour of the 12-hour
+// clock without a leading zero, two-digit minute, lower case), so "21:15" gives "9:15pm"
+// and "0:00" gives "12:00am". Nothing when the text is not a time of day.
+std::optional<std::string> NormaliseTimeOfDay(const std::string& text);
 
 }  // namespace ar

@@ -60,5 +60,17 @@ TEST(TimeOfDay, ParsesWhatOperatorsType) {
   }
 }
 
+TEST(DayNumber, TimesOfDayAreWrittenBackOnTheTwelveHourClock) {
+  const struct {
+    const char* text;
+    const char* normalised;  // "" when refused
+  } cases[] = {
+      {"9am", "9:00am"},      {"9 PM", "9:00pm"},   {"21:15", "9:15pm"},  {"14:05", "2:05pm"},
+      {"9:30 pm", "9:30pm"},  {"0:00", "12:00am"},  {"12:00", "12:00pm"}, {"12am", "12:00am"},
+      {"09:05:59", "9:05am"}, {"tomorrow", ""},     {"9", ""},            {"25:00", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NormaliseTimeOfDay(c.text).value_or(""), c.normalised) << c.text;
+}
+
 }  // namespace
 }  // namespace ar
