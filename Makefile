@@ -8,7 +8,7 @@ BUILD_ASAN  ?= build-asan
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps deps-test build build-asan run install test test-fast test-asan clean
+.PHONY: all deps deps-test build build-asan run install test test-fast test-asan fuzz clean
 
 all: build
 
@@ -49,5 +49,15 @@ test-asan:
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# Every fuzz target (libFuzzer, with the address and undefined-behaviour sanitizers) for
+# FUZZ_SECONDS each; make test replays their corpora.
+BUILD_FUZZ   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAR_FUZZ=ON -DAR_BUILD_TESTS=OFF -DAR_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target $$(cd fuzz && ls *_fuzz.cpp | sed 's/\.cpp$$//')
+	scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-test $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD)-test $(BUILD_ASAN) $(BUILD_FUZZ)

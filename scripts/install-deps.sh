@@ -2,12 +2,16 @@
 # Installs the Debian packages the project needs; quick when all are present.
 #   install-deps.sh         what building and running needs
 #   install-deps.sh --test  also what the test suite needs (real mail servers, MIME parser)
+#   install-deps.sh --fuzz  also what the fuzz targets need (clang with libFuzzer)
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libsqlite3-dev libssl-dev qt6-base-dev libsystemd-dev ca-certificates)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libgmime-3.0-dev openssl
              dovecot-core dovecot-pop3d dovecot-imapd postfix xvfb xauth fonts-dejavu-core)
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
