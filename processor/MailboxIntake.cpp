@@ -18,6 +18,20 @@ constexpr size_t kMaxAddressLength = 100;  // the width of EmailAddress
 
 void Trace(const std::string& message) { TracePop(message); }
 
+// An address from a mailbox as a trace line may show it: control characters as \xNN, and
+// at most a few hundred characters, so that the line stays one short line.
+std::string Printable(std::string_view address) {
+  constexpr size_t kShown = 200;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : address.substr(0, kShown)) {
+    if (c < 0x20 || c == 0x7f) out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    else out += static_cast<char>(c);
+  }
+  if (address.size() > kShown) out += "...";
+  return out;
+}
+
 // The leading number of a text, rounded; 0 when there is none.
 long long LeadingCount(const std::string& text) {
   const double v = LeadingNumber(text);
@@ -174,6 +188,13 @@ MailboxIntake::Step MailboxIntake::OpenImap(MailboxSession& s, const std::string
                                             const std::string& password, bool tls, const std::string& folder,
                                             long long& count) {
   Socket& socket = s.Sock();
+  const std::string mailbox = ImapMailboxName(folder.empty() ? "INBOX" : folder);
+  if (mailbox.empty()) {
+    // Sent as it stands, a line break would end the command early and start another.
+    TracePop("frmProcess:ReadPOP: the IMAP folder holds a line break or NUL and cannot be selected", true);
+    ctx_.LogStatus("IMAP folder cannot be selected: " + server);
+    return Step::End;
+  }
   if (s.IMAPConnect(server, tls)) {
     Trace("Connection failed to imap server: " + server);
     ctx_.LogStatus("Connection failed to imap server: " + server);
@@ -187,7 +208,7 @@ MailboxIntake::Step MailboxIntake::OpenImap(MailboxSession& s, const std::string
     return Step::End;
   }
   std::string answer;
-  if (s.IMAPCommand("01 SELECT " + ImapAString(folder.empty() ? "INBOX" : folder) + "\r\n", answer) != ImapResult::Ok) {
+  if (s.IMAPCommand("01 SELECT " + mailbox + "\r\n", answer) != ImapResult::Ok) {
     Trace("SELECT error");
     socket.Abort();
     return Step::End;
@@ -197,16 +218,25 @@ MailboxIntake::Step MailboxIntake::OpenImap(MailboxSession& s, const std::string
 }
 
 void MailboxIntake::ApplyMessage(int64_t autoresponderId, const std::string& message, std::string_view proper) {
-  const std::string sender = EmailAddressOnly(TrimBlanks(ExtractBetween(message, "\r\nFrom:", "\r")));
-  const std::string subject = ExtractBetween(message, "\r\nsubject:", "\r");
+  const std::string sender = MessageSender(message);
+  const std::string subject = MessageSubject(message);
   if (sender.empty()) return;
   const std::string table = SubscriberTable(autoresponderId);
   RowSet rows = ctx_.subscribers->Query("select * from " + table + " where EmailAddress=?", {sender});
   if (rows.Eof()) {
     if (!GetBounceStatusCode(proper).empty()) return;  // a delivery report
+    // Subscribers' addresses end up in SMTP commands; one that could break a command
+    // line is never taken. The message is deleted all the same, or it would come back
+    // every run.
+    if (!IsSafeEnvelopeAddress(sender)) {
+      TracePop("frmProcess:ReadPOP: sender address holding a control character, blank or angle bracket not "
+               "subscribed: " + Printable(sender),
+               true);
+      return;
+    }
     if (sender.size() > kMaxAddressLength) {
       TracePop("frmProcess:ReadPOP: sender address longer than " + std::to_string(kMaxAddressLength) +
-                   " characters not subscribed: " + sender,
+                   " characters not subscribed: " + Printable(sender),
                true);
       return;
     }

@@ -15,6 +15,13 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
+// The last line of an answer (the tagged completion), without its line end.
+std::string LastLine(const std::string& answer) {
+  const std::string text = WithoutLineEnd(answer);
+  const size_t lf = text.rfind('\n');
+  return lf == std::string::npos ? text : text.substr(lf + 1);
+}
+
 bool BeginsWithPlus(const std::string& line) {
   const size_t first = line.find_first_not_of(' ');
   return first != std::string::npos && line[first] == '+';
@@ -38,6 +45,20 @@ long long LiteralSize(const std::string& line) {
   return n;
 }
 
+// Whether the text is one IMAP quoted string: quotes at both ends, and inside them every
+// quote and backslash escaped by a backslash.
+bool IsQuotedString(const std::string& text) {
+  if (text.size() < 2 || text.front() != '"' || text.back() != '"') return false;
+  for (size_t i = 1; i + 1 < text.size(); ++i) {
+    if (text[i] == '"') return false;
+    if (text[i] == '\\') {
+      if (i + 2 >= text.size() || (text[i + 1] != '"' && text[i + 1] != '\\')) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string ImapAString(const std::string& text) {
@@ -55,13 +76,20 @@ std::string ImapAString(const std::string& text) {
   return quoted + "\"";
 }
 
+std::string ImapMailboxName(const std::string& folder) {
+  if (folder.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return "";
+  return IsQuotedString(folder) ? folder : ImapAString(folder);
+}
+
 MailboxSession::MailboxSession(Socket& socket, TraceFunction trace) : socket_(socket), trace_(std::move(trace)) {}
 
 bool MailboxSession::Connect(const std::string& server, bool useTls, int plainPort, int tlsPort) {
   const int defaultPort = useTls ? tlsPort : plainPort;
   const ServerEndpoint endpoint = SplitServerText(server, defaultPort, defaultPort);
+  // A connection still open belongs to an earlier dialogue, perhaps with another server:
+  // reusing it would hand this mailbox's login to that server.
+  if (socket_.State() != SocketState::Closed) socket_.Abort();
   socket_.SetSecurity(useTls ? SocketSecurity::TlsFromConnect : SocketSecurity::None);
-  if (socket_.State() != SocketState::Closed) return false;  // the open connection is used as it stands
   try {
     Trace("CONNECT REQUESTED: " + server);
     socket_.Connect(endpoint.host, static_cast<int>(endpoint.port));
@@ -122,16 +150,27 @@ MultilineResult MailboxSession::POPReceiveMultiline(std::string& reply, std::siz
   return MultilineResult::Ok;
 }
 
-void MailboxSession::POPQuit() { Close("QUIT\r\n"); }
-
-void MailboxSession::Close(const char* command) {
+void MailboxSession::POPQuit() {
+  bool failed = true;
   try {
-    socket_.Send(command);
-    Trace("CLOSE RESPONSE: " + WithoutLineEnd(socket_.ReadLine()));
-    if (socket_.State() == SocketState::Connected) socket_.Close();
+    socket_.Send("QUIT\r\n");
+    const std::string reply = socket_.ReadLine();
+    Trace("CLOSE RESPONSE: " + WithoutLineEnd(reply));
+    failed = !BeginsWithPlus(reply);
   } catch (const SocketError&) {
-    Trace("ERROR CLOSING", true);
   }
+  EndConnection(failed);
+}
+
+void MailboxSession::EndConnection(bool closeFailed) {
+  if (!closeFailed) {
+    socket_.Close();
+    return;
+  }
+  // Whatever state the failure left (a time-out leaves the connection up), the
+  // connection is dropped: the next mailbox must never find it open.
+  Trace("ERROR CLOSING", true);
+  socket_.Abort();
 }
 
 bool MailboxSession::IMAPLogin(const std::string& userName, const std::string& password) {
@@ -196,6 +235,11 @@ ImapResult MailboxSession::ReadImapAnswer(std::string& answer, std::size_t limit
   }
 }
 
-void MailboxSession::IMAPClose() { Close("01 CLOSE\r\n"); }
+void MailboxSession::IMAPClose() {
+  std::string answer;
+  const ImapResult result = IMAPCommand("01 CLOSE\r\n", answer);
+  if (result != ImapResult::Failed) Trace("CLOSE RESPONSE: " + LastLine(answer));
+  EndConnection(result != ImapResult::Ok);
+}
 
 }  // namespace ar

@@ -22,6 +22,7 @@ class MailboxSession {
   using TraceFunction = std::function<void(const std::string& message, bool force)>;
   MailboxSession(Socket& socket, TraceFunction trace);
 
+  // A connection the socket still holds is dropped first: it is never reused.
   bool POPConnect(const std::string& server, bool useTls) { return Connect(server, useTls, 110, 995); }
   bool IMAPConnect(const std::string& server, bool useTls) { return Connect(server, useTls, 143, 993); }
 
@@ -32,6 +33,7 @@ class MailboxSession {
   // that does not begin with "+" fails at once. A reply beyond the size limit is read
   // to its end but not kept.
   MultilineResult POPReceiveMultiline(std::string& reply, std::size_t limit = kMaxMessageBytes);
+  // QUIT; a reply other than "+..." or none at all aborts the connection.
   void POPQuit();
 
   bool IMAPLogin(const std::string& userName, const std::string& password);
@@ -40,14 +42,16 @@ class MailboxSession {
   // (tooLarge is then set).
   ImapResult IMAPCommand(const std::string& command, std::string& answer, std::size_t limit = kMaxMessageBytes,
                          bool* tooLarge = nullptr);
+  // CLOSE; an answer other than "01 OK" or none at all aborts the connection.
   void IMAPClose();
 
   Socket& Sock() { return socket_; }
 
  private:
   bool Connect(const std::string& server, bool useTls, int plainPort, int tlsPort);
-  // Sends the closing command, reads its one reply line and closes the connection.
-  void Close(const char* command);
+  // After the closing command: an orderly close when it succeeded, else the connection is
+  // aborted (and the failure traced).
+  void EndConnection(bool closeFailed);
   ImapResult ReadImapAnswer(std::string& answer, std::size_t limit, bool* tooLarge);
   void Trace(const std::string& message, bool force = false) { trace_(message, force); }
 
@@ -57,5 +61,11 @@ class MailboxSession {
 
 // An IMAP astring: the text as it stands when it is a plain atom, else a quoted string.
 std::string ImapAString(const std::string& text);
+
+// The mailbox argument of SELECT for a folder as the operator typed it: a text that is
+// already a well-formed quoted string ("Sent Items" with its quotes, as it once had to
+// be typed) as it stands, any other as an astring. Empty when the folder holds a CR, LF
+// or NUL, which no quoted string can carry.
+std::string ImapMailboxName(const std::string& folder);
 
 }  // namespace ar

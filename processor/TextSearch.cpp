@@ -1,5 +1,7 @@
 #include "processor/TextSearch.h"
 
+#include "processor/Addresses.h"
+
 #include "store/Text.h"
 
 namespace ar {
@@ -23,5 +25,11 @@ std::string ExtractString(std::string_view text, std::string_view startMark, std
   if (from > end) return "";
   return TrimBlanks(text.substr(from, end - from));
 }
+
+std::string MessageSender(std::string_view received) {
+  return TrimBlanks(EmailAddressOnly(ExtractBetween(received, "\r\nFrom:", "\r")));
+}
+
+std::string MessageSubject(std::string_view received) { return ExtractBetween(received, "\r\nsubject:", "\r"); }
 
 }  // namespace ar

@@ -4,6 +4,7 @@
 #include "processor/MailboxIntake.h"
 #include "store/Schema.h"
 #include "store/Trace.h"
+#include "tests/processor/MailFixtures.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/FakeServer.h"
 #include "tests/support/TestDatabases.h"
@@ -164,6 +165,45 @@ TEST_F(MailboxIntakeTest, AtMostAThousandMessagesARun) {
   ExpectScripted(server);
   EXPECT_EQ(all.at(3), "Number of messages: 1500");
   EXPECT_EQ(Rows().size(), 1000u);
+}
+
+TEST_F(MailboxIntakeTest, VersionNumbersInHeadersDoNotMakeAPersonsMailAReport) {
+  const char* files[] = {"dsn-user-unknown.eml", "personal-spam-checked.eml", "dsn-delayed.eml",
+                         "personal-mail-client.eml", "report-phrase-in-subject.eml"};
+  Script script = PopLogin(5);
+  for (int i = 1; i <= 5; ++i) PopTake(script, i, test::MailFixture(files[i - 1]));
+  test::FakeServer server({PopQuit(script)});
+  Read(server.Address());
+  ExpectScripted(server);  // every message, report or not, was deleted
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"nora@example.com", false}, {"ken@example.org", false}}));
+}
+
+// Addresses of subscribers end up in SMTP commands; one that could break a command line
+// is never taken, and its message is deleted like any other.
+TEST_F(MailboxIntakeTest, UnsafeSenderAddressesAreNeverSubscribed) {
+  struct Case { std::string from; std::string traced; };
+  const Case cases[] = {
+      {"Ann Smith ann@example.com", "Ann Smith ann@example.com"},          // no brackets: the blank stays
+      {"<ann@example.com> (Ann)", "ann@example.com> (Ann"},                // a comment after the address
+      {"ann@example.com\nDATA", "ann@example.com\\x0aDATA"},             // a bare LF to smuggle a command
+      {"Ann <ann\t@example.com>", "ann\\x09@example.com"},
+      {"Ann <ann\x01@example.com>", "ann\\x01@example.com"},
+      {std::string("Ann <ann\0@example.com>", 22), "ann\\x00@example.com"},
+  };
+  Script script = PopLogin(static_cast<int>(std::size(cases)) + 1);
+  int i = 0;
+  for (const Case& c : cases) PopTake(script, ++i, Message(c.from, "hi"));
+  PopTake(script, ++i, Message("Ann < ann@example.com >", "hi"));  // blanks inside the brackets are not the address's
+  test::FakeServer server({PopQuit(script)});
+  Read(server.Address());
+  ExpectScripted(server);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"ann@example.com", false}}));
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+  for (const Case& c : cases)
+    EXPECT_NE(trace.find("frmProcess:ReadPOP: sender address holding a control character, blank or angle bracket not "
+                         "subscribed: " + c.traced + "\r\n"),
+              std::string::npos)
+        << test::Visible(c.from) << "\n" << trace;
 }
 
 TEST_F(MailboxIntakeTest, PopSessionFailures) {
@@ -334,6 +374,105 @@ TEST_F(MailboxIntakeTest, ReplyFramingIsNotTakenForADeliveryReport) {
   const std::vector<Row> rows = Rows();
   ASSERT_EQ(rows.size(), 551u);
   EXPECT_EQ(rows.back(), (Row{"s550@example.com", false}));
+}
+
+// A close that fails (no answer, an error answer, a lost connection) must not leave the
+// connection open: the next autoresponder's login would go to this server.
+TEST_F(MailboxIntakeTest, AFailedCloseNeverHandsTheNextLoginToTheSameServer) {
+  struct Case {
+    const char* name;
+    const char* type;
+    Script first;  // ends by failing the close
+  };
+  auto imapOpen = [] {
+    Script s;
+    s.Send("* OK ready\r\n")
+        .Exchange("01 LOGIN ann s3cret\r\n", "01 OK Logged in\r\n")
+        .Exchange("01 SELECT INBOX\r\n", "* 0 EXISTS\r\n01 OK Select completed.\r\n");
+    return s;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"CLOSE never answered", "IMAP4", imapOpen().Expect("01 CLOSE\r\n").ExpectClosed()});
+  cases.push_back({"CLOSE refused", "IMAP4",
+                   imapOpen().Exchange("01 CLOSE\r\n", "01 BAD No mailbox selected\r\n").ExpectClosed()});
+  cases.push_back({"connection lost at CLOSE", "IMAP4", imapOpen().Expect("01 CLOSE\r\n").Drop()});
+  cases.push_back({"QUIT never answered", "POP3", PopLogin(0).Expect("QUIT\r\n").ExpectClosed()});
+  cases.push_back({"QUIT refused", "POP3",
+                   PopLogin(0).Exchange("QUIT\r\n", "-ERR some deleted messages not removed\r\n").ExpectClosed()});
+  // The next autoresponder's mailbox, on a server of its own.
+  const Script nextPop = Script()
+                             .Send("+OK\r\n")
+                             .Exchange("USER bob\r\n", "+OK\r\n")
+                             .Exchange("PASS b0b-only\r\n", "+OK\r\n")
+                             .Exchange("STAT\r\n", "+OK 0 0\r\n")
+                             .Exchange("QUIT\r\n", "+OK\r\n")
+                             .ExpectClosed();
+  const Script nextImap = Script()
+                              .Send("* OK ready\r\n")
+                              .Exchange("01 LOGIN bob b0b-only\r\n", "01 OK Logged in\r\n")
+                              .Exchange("01 SELECT INBOX\r\n", "* 0 EXISTS\r\n01 OK Select completed.\r\n")
+                              .Exchange("01 CLOSE\r\n", "01 OK Close completed.\r\n")
+                              .ExpectClosed();
+
+  const int64_t second = db.AddAutoresponder("second", true);
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool pop = std::string(c.type) == "POP3";
+    test::FakeServer first({c.first});
+    test::FakeServer next({pop ? nextPop : nextImap});
+    MailboxIntake(ctx, Fast()).ReadPOP(first.Address(), "ann", "s3cret", false, id, c.type, "");
+    EXPECT_EQ(socket.State(), SocketState::Closed);
+    // The first server still listens while the second mailbox is read.
+    MailboxIntake(ctx, Fast()).ReadPOP(next.Address(), "bob", "b0b-only", false, second, c.type, "");
+    ExpectScripted(next);
+    ExpectScripted(first);
+    EXPECT_EQ(first.Received().at(0).find("bob"), std::string::npos);
+  }
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+  size_t errors = 0;
+  for (size_t at = trace.find(" ERROR CLOSING\r\n"); at != std::string::npos; at = trace.find(" ERROR CLOSING\r\n", at + 1))
+    ++errors;
+  EXPECT_EQ(errors, cases.size()) << trace;
+}
+
+TEST_F(MailboxIntakeTest, AnImapFolderTypedWithItsQuotesIsSelectedAsTyped) {
+  Script s;
+  s.Send("* OK ready\r\n")
+      .Exchange("01 LOGIN ann s3cret\r\n", "01 OK Logged in\r\n")
+      .Exchange("01 SELECT \"Sent Items\"\r\n", "* 0 EXISTS\r\n01 OK Select completed.\r\n")
+      .Exchange("01 CLOSE\r\n", "01 OK Close completed.\r\n")
+      .ExpectClosed();
+  test::FakeServer server({s});
+  Read(server.Address(), "IMAP4", "\"Sent Items\"");
+  ExpectScripted(server);
+  EXPECT_TRUE(Logged("Closing IMAP account"));
+
+  // A line break could not be sent inside any argument: nothing is even connected.
+  Read("127.0.0.1:" + std::to_string(test::UnusedLoopbackPort()), "IMAP4", "INBOX\r\n01 DELETE INBOX");
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+  EXPECT_NE(trace.find("the IMAP folder holds a line break"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("CONNECTION ERROR"), std::string::npos) << trace;
+}
+
+TEST(ImapMailboxName, AQuotedFolderIsSentAsItStands) {
+  struct Case { std::string typed; std::string sent; };
+  const Case cases[] = {
+      {"INBOX", "INBOX"},
+      {"Sent Items", R"("Sent Items")"},
+      {R"("Sent Items")", R"("Sent Items")"},    // typed with its quotes
+      {R"("say \"hi\"")", R"("say \"hi\"")"},    // escapes inside are kept
+      {R"("a\\b")", R"("a\\b")"},
+      {R"("")", R"("")"},
+      {R"("Sent Items)", R"("\"Sent Items")"},   // no closing quote: not a quoted string
+      {R"("a"b")", R"("\"a\"b\"")"},             // a bare quote inside
+      {R"("a\")", R"("\"a\\\"")"},              // the last quote is escaped
+      {R"("a\x")", R"("\"a\\x\"")"},            // a backslash escapes only a quote or a backslash
+      {R"(")", R"("\"")"},
+      {"Sent\r\nItems", ""},                   // no argument can carry a line break
+      {"\"Sent\nItems\"", ""},
+      {std::string("a\0b", 3), ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ImapMailboxName(c.typed), c.sent) << test::Visible(c.typed);
 }
 
 TEST(ImapAString, AtomsStayQuotedOtherwise) {

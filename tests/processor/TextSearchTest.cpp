@@ -15,6 +15,21 @@ TEST(TextSearch, ExtractBetweenFindsTheFirstHeaderLine) {
   EXPECT_EQ(ExtractBetween("\r\nFrom:\r\n", "\r\nFrom:", "\r"), "");
 }
 
+TEST(TextSearch, MessageSenderIsTheBareAddressOfTheFirstFromLine) {
+  struct Case { const char* received; const char* sender; };
+  const Case cases[] = {
+      {"+OK\r\nFrom: Ann Smith <ann@example.com>\r\nFrom: late@example.com\r\n", "ann@example.com"},
+      {"+OK\r\nfrom:\tann@example.com \r\n", "ann@example.com"},      // a tab before, a blank after
+      {"+OK\r\nFrom: Ann < ann@example.com >\r\n", "ann@example.com"},  // blanks inside the brackets
+      {"+OK\r\nFrom: Ann <\r\n", ""},                                   // no address after "<"
+      {"+OK\r\nFrom: ann@example.com", ""},                              // the line never ends
+      {"From: ann@example.com\r\n", ""},                                 // only after a line end
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MessageSender(c.received), c.sender) << c.received;
+  EXPECT_EQ(MessageSubject("+OK\r\nSUBJECT:  Please unsubscribe \r\n"), "Please unsubscribe");
+}
+
 TEST(TextSearch, ExtractStringLooksBackFromTheEndMark) {
   const std::string answer = "* FLAGS (\\Seen)\r\n* 5 EXISTS\r\n* 0 RECENT\r\n01 OK [READ-WRITE] SELECT completed\r\n";
   EXPECT_EQ(ExtractString(answer, "*", "exists"), "5");
