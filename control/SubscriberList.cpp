@@ -1,0 +1,154 @@
+#include "control/SubscriberList.h"
+
+#include "store/Schema.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace ar {
+namespace {
+
+constexpr const char* kColumns =
+    "select SubscriberID,EmailAddress,AddedDate,LastAutoresponderEventID,LastEventSentTime,UnsubscribeDate from ";
+
+std::vector<SubscriberRow> Rows(RowSet set) {
+  std::vector<SubscriberRow> rows;
+  rows.reserve(set.Count());
+  for (; !set.Eof(); set.MoveNext()) {
+    SubscriberRow r;
+    r.id = set.Field("SubscriberID").AsInteger();
+    r.address = NullToDefault(set.Field("EmailAddress"), "");
+    r.addedDate = set.Field("AddedDate");
+    r.lastEventId = set.Field("LastAutoresponderEventID");
+    r.lastEventSentTime = set.Field("LastEventSentTime");
+    r.unsubscribeDate = set.Field("UnsubscribeDate");
+    rows.push_back(std::move(r));
+  }
+  return rows;
+}
+
+}  // namespace
+
+SubscriberList::SubscriberList(Connection& subscribers, Connection& main, int64_t autoresponderId)
+    : subscribers_(subscribers), main_(main), autoresponderId_(autoresponderId) {}
+
+std::string SubscriberList::Table() const { return SubscriberTable(autoresponderId_); }
+
+void SubscriberList::Reload() {
+  pages_.clear();
+  recentlyUsed_.clear();
+  eventNames_.clear();
+  count_ = 0;
+  count_ = NullToDefault(subscribers_.Scalar("select count(SubscriberID) as TheCount from " + Table()), int64_t{0});
+}
+
+std::vector<SubscriberRow> SubscriberList::ReadPage(int64_t page) {
+  // A neighbouring page read before gives the key to continue from, which costs the same
+  // wherever the page lies; only a jump into the middle of the list counts rows off.
+  if (auto before = pages_.find(page - 1);
+      before != pages_.end() && before->second.rows.size() == kPageRows && before->second.rows.back().id != 0)
+    return Rows(subscribers_.Query(std::string(kColumns) + Table() + " where SubscriberID>? order by SubscriberID limit ?",
+                                   {before->second.rows.back().id, kPageRows}));
+  if (auto after = pages_.find(page + 1);
+      after != pages_.end() && !after->second.rows.empty() && after->second.rows.front().id != 0) {
+    std::vector<SubscriberRow> rows =
+        Rows(subscribers_.Query(std::string(kColumns) + Table() +
+                                    " where SubscriberID<? order by SubscriberID desc limit ?",
+                                {after->second.rows.front().id, kPageRows}));
+    std::reverse(rows.begin(), rows.end());
+    return rows;
+  }
+  return Rows(subscribers_.Query(std::string(kColumns) + Table() + " order by SubscriberID limit ? offset ?",
+                                 {kPageRows, page * kPageRows}));
+}
+
+SubscriberList::Page& SubscriberList::PageAt(int64_t page) {
+  if (auto found = pages_.find(page); found != pages_.end()) {
+    recentlyUsed_.splice(recentlyUsed_.begin(), recentlyUsed_, found->second.use);
+    return found->second;
+  }
+  std::vector<SubscriberRow> rows = ReadPage(page);
+  if (pages_.size() >= kKeptPages) {
+    pages_.erase(recentlyUsed_.back());
+    recentlyUsed_.pop_back();
+  }
+  recentlyUsed_.push_front(page);
+  Page& kept = pages_[page];
+  kept.rows = std::move(rows);
+  kept.use = recentlyUsed_.begin();
+  return kept;
+}
+
+SubscriberRow SubscriberList::Row(int64_t index) {
+  if (index < 0 || index >= count_) return {};
+  const Page& page = PageAt(index / kPageRows);
+  const auto offset = static_cast<std::size_t>(index % kPageRows);
+  return offset < page.rows.size() ? page.rows[offset] : SubscriberRow{};
+}
+
+std::optional<int64_t> SubscriberList::IndexOf(int64_t subscriberId) {
+  if (subscribers_.Query("select SubscriberID from " + Table() + " where SubscriberID=?", {subscriberId}).Eof())
+    return std::nullopt;
+  const int64_t index =
+      subscribers_.Scalar("select count(SubscriberID) from " + Table() + " where SubscriberID<?", {subscriberId})
+          .AsInteger();
+  if (index >= count_) return std::nullopt;
+  return index;
+}
+
+std::string SubscriberList::LastEventName(const SubscriberRow& row) {
+  if (row.lastEventId.IsNull()) return "";
+  const int64_t eventId = NullToDefault(row.lastEventId, int64_t{0});
+  auto found = eventNames_.find(eventId);
+  if (found == eventNames_.end()) {
+    const std::string name = NullToDefault(
+        main_.Scalar("select EventName from tblAutoresponderEvents where AutoresponderEventID=?", {eventId}), "");
+    found = eventNames_.emplace(eventId, name).first;
+  }
+  return found->second;
+}
+
+int64_t SubscriberList::Add(const std::string& address) {
+  subscribers_.Execute("insert into " + Table() + " (EmailAddress) values (?)", {address});
+  return subscribers_.LastInsertId();
+}
+
+void SubscriberList::ChangeAddress(int64_t index, const std::string& address) {
+  const SubscriberRow row = Row(index);
+  if (row.id == 0) throw std::runtime_error("The subscriber is no longer in the list");
+  subscribers_.Execute("update " + Table() + " set EmailAddress=? where SubscriberID=?", {address, row.id});
+  Page& page = PageAt(index / kPageRows);
+  page.rows[static_cast<std::size_t>(index % kPageRows)].address = address;
+}
+
+int64_t SubscriberList::Delete(const std::vector<std::pair<int64_t, int64_t>>& ranges) {
+  // Rows keep their SubscriberID order, so each range of positions is one range of keys.
+  std::vector<std::pair<int64_t, int64_t>> keys;
+  for (auto [first, last] : ranges) {
+    first = std::max<int64_t>(first, 0);
+    last = std::min(last, count_ - 1);
+    if (first > last) continue;
+    const int64_t firstId = Row(first).id, lastId = Row(last).id;
+    if (firstId == 0 || lastId == 0) throw std::runtime_error("The subscriber list has changed since it was shown");
+    keys.emplace_back(firstId, lastId);
+  }
+  int64_t deleted = 0;
+  subscribers_.Execute("BEGIN IMMEDIATE");
+  try {
+    for (const auto& [firstId, lastId] : keys) {
+      subscribers_.Execute("delete from " + Table() + " where SubscriberID between ? and ?", {firstId, lastId});
+      deleted += subscribers_.Changes();
+    }
+    subscribers_.Execute("COMMIT");
+  } catch (...) {
+    try {
+      subscribers_.Execute("ROLLBACK");
+    } catch (const DbError&) {
+    }
+    throw;
+  }
+  Reload();
+  return deleted;
+}
+
+}  // namespace ar
