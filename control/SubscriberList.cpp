@@ -39,27 +39,46 @@ void SubscriberList::Reload() {
   recentlyUsed_.clear();
   eventNames_.clear();
   count_ = 0;
-  count_ = NullToDefault(subscribers_.Scalar("select count(SubscriberID) as TheCount from " + Table()), int64_t{0});
+  lastId_ = 0;
+  // One read transaction, so that the count and the last key see the same rows; rows
+  // added after it have higher keys and stay out of every page until the next reload.
+  subscribers_.Execute("BEGIN");
+  try {
+    lastId_ = NullToDefault(subscribers_.Scalar("select max(SubscriberID) from " + Table()), int64_t{0});
+    count_ = NullToDefault(subscribers_.Scalar("select count(*) as TheCount from " + Table()), int64_t{0});
+    subscribers_.Execute("COMMIT");
+  } catch (...) {
+    try {
+      subscribers_.Execute("ROLLBACK");
+    } catch (const DbError&) {
+    }
+    throw;
+  }
 }
 
 std::vector<SubscriberRow> SubscriberList::ReadPage(int64_t page) {
+  const std::string select = std::string(kColumns) + Table() + " where SubscriberID<=?";
+  std::vector<SubscriberRow> rows;
   // A neighbouring page read before gives the key to continue from, which costs the same
-  // wherever the page lies; only a jump into the middle of the list counts rows off.
+  // wherever the page lies; a jump counts rows off from the nearer end of the list.
   if (auto before = pages_.find(page - 1);
       before != pages_.end() && before->second.rows.size() == kPageRows && before->second.rows.back().id != 0)
-    return Rows(subscribers_.Query(std::string(kColumns) + Table() + " where SubscriberID>? order by SubscriberID limit ?",
-                                   {before->second.rows.back().id, kPageRows}));
+    return Rows(subscribers_.Query(select + " AND SubscriberID>? order by SubscriberID limit ?",
+                                   {lastId_, before->second.rows.back().id, kPageRows}));
   if (auto after = pages_.find(page + 1);
       after != pages_.end() && !after->second.rows.empty() && after->second.rows.front().id != 0) {
-    std::vector<SubscriberRow> rows =
-        Rows(subscribers_.Query(std::string(kColumns) + Table() +
-                                    " where SubscriberID<? order by SubscriberID desc limit ?",
-                                {after->second.rows.front().id, kPageRows}));
-    std::reverse(rows.begin(), rows.end());
-    return rows;
+    rows = Rows(subscribers_.Query(select + " AND SubscriberID<? order by SubscriberID desc limit ?",
+                                   {lastId_, after->second.rows.front().id, kPageRows}));
+  } else {
+    const int64_t first = page * kPageRows;
+    if (first < count_ / 2)
+      return Rows(subscribers_.Query(select + " order by SubscriberID limit ? offset ?", {lastId_, kPageRows, first}));
+    const int64_t last = std::min(first + kPageRows, count_);  // one past the page's last row
+    rows = Rows(subscribers_.Query(select + " order by SubscriberID desc limit ? offset ?",
+                                   {lastId_, last - first, count_ - last}));
   }
-  return Rows(subscribers_.Query(std::string(kColumns) + Table() + " order by SubscriberID limit ? offset ?",
-                                 {kPageRows, page * kPageRows}));
+  std::reverse(rows.begin(), rows.end());
+  return rows;
 }
 
 SubscriberList::Page& SubscriberList::PageAt(int64_t page) {
@@ -87,7 +106,8 @@ SubscriberRow SubscriberList::Row(int64_t index) {
 }
 
 std::optional<int64_t> SubscriberList::IndexOf(int64_t subscriberId) {
-  if (subscribers_.Query("select SubscriberID from " + Table() + " where SubscriberID=?", {subscriberId}).Eof())
+  if (subscriberId > lastId_ ||
+      subscribers_.Query("select SubscriberID from " + Table() + " where SubscriberID=?", {subscriberId}).Eof())
     return std::nullopt;
   const int64_t index =
       subscribers_.Scalar("select count(SubscriberID) from " + Table() + " where SubscriberID<?", {subscriberId})

@@ -1,8 +1,8 @@
 #pragma once
 // The subscriber list of one autoresponder as the editor shows it: rows in SubscriberID
 // order, read a page at a time as they are looked at, so that a list of a million rows
-// opens as fast as a short one. The row count comes from a count query and stays as it
-// was at the last reload; rows the processor adds meanwhile appear at the next reload.
+// opens as fast as a short one. The rows and their count are those of the last reload;
+// rows the processor adds meanwhile appear at the next one.
 #include "store/Connection.h"
 
 #include <cstdint>
@@ -68,6 +68,7 @@ class SubscriberList {
   Connection& main_;
   int64_t autoresponderId_;
   int64_t count_ = 0;
+  int64_t lastId_ = 0;  // the highest key at the last reload
   std::unordered_map<int64_t, Page> pages_;
   std::list<int64_t> recentlyUsed_;  // page numbers, most recent first
   std::unordered_map<int64_t, std::string> eventNames_;
