@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -100,6 +101,7 @@ QWidget* frmProjectDetail::BuildSettingsTab() {
   txtAutoreponderName_ = Box("txtAutoreponderName");
   txtTimeOfDayToRespond_ = Box("txtTimeOfDayToRespond");
   txtTimeOfDayToRespond_->installEventFilter(this);
+  txtTimeOfDayToRespond_->setMaximumWidth(120);
   cbActive_ = Named(new QCheckBox("Active"), "cbActive");
   lblTotalSubscribers_ = Label("lblTotalSubscribers", "0");
   auto* note = Label("lblTimeNote", "All events associated with this auto responder will send at the scheduled time.");
@@ -108,8 +110,12 @@ QWidget* frmProjectDetail::BuildSettingsTab() {
   d->addWidget(Label("lblAutoreponderName", "Autoresponder Name:"), 0, 0);
   d->addWidget(txtAutoreponderName_, 0, 1, 1, 2);
   d->addWidget(Label("lblTimeOfDayToRespond", "Time of day to respond"), 1, 0);
-  d->addWidget(txtTimeOfDayToRespond_, 1, 1);
-  d->addWidget(cbActive_, 1, 2);
+  auto* time = new QHBoxLayout;
+  time->addWidget(txtTimeOfDayToRespond_);
+  time->addSpacing(20);
+  time->addWidget(cbActive_);
+  time->addStretch();
+  d->addLayout(time, 1, 1, 1, 2);
   d->addWidget(note, 2, 1, 1, 2);
   d->addWidget(Label("lblTotalSubscribersCaption", "Total Subscribers in List:"), 3, 0);
   d->addWidget(lblTotalSubscribers_, 3, 1);
@@ -195,10 +201,15 @@ QWidget* frmProjectDetail::BuildSubscribersTab() {
   gridSubscribers_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                     QAbstractItemView::AnyKeyPressed);
   gridSubscribers_->setColumnHidden(SubscriberGridModel::kSubscriberID, true);
-  gridSubscribers_->setColumnWidth(SubscriberGridModel::kEmailAddress, 240);
-  for (int c : {SubscriberGridModel::kAddedDate, SubscriberGridModel::kLastEvent, SubscriberGridModel::kLastEventSent,
+  // Widths from the texts they show; the grid never measures its rows, which may be many.
+  const QFontMetrics metrics = gridSubscribers_->fontMetrics();
+  const int dateWidth = metrics.horizontalAdvance(QString::fromStdString(FormatGeneralDateTime(46000.5))) + 24;
+  gridSubscribers_->setColumnWidth(SubscriberGridModel::kEmailAddress, metrics.horizontalAdvance('x') * 34);
+  gridSubscribers_->setColumnWidth(SubscriberGridModel::kLastEvent, metrics.horizontalAdvance('x') * 24);
+  gridSubscribers_->horizontalHeader()->setStretchLastSection(true);
+  for (int c : {SubscriberGridModel::kAddedDate, SubscriberGridModel::kLastEventSent,
                 SubscriberGridModel::kUnsubscribeDate})
-    gridSubscribers_->setColumnWidth(c, 150);
+    gridSubscribers_->setColumnWidth(c, std::max(dateWidth, metrics.horizontalAdvance("Unsubscribe Date") + 24));
   connect(gridSubscribers_, &SubscriberGrid::deletePressed, this, &frmProjectDetail::cmdDeleteSubscriber_Click);
 
   auto* frame = Named(new QGroupBox("Current Subscribers"), "fraSubscribers");
@@ -581,6 +592,8 @@ void OpenProjectDetail(QMdiArea& area, const ControlContext& context) {
   auto* editor = new frmProjectDetail(context);
   QMdiSubWindow* frame = area.addSubWindow(editor);
   frame->setAttribute(Qt::WA_DeleteOnClose);
+  // Wide enough for every subscriber column, within the frame's default size.
+  frame->resize(frame->sizeHint().expandedTo(QSize(940, 640)));
   frame->show();
 }
 
