@@ -27,6 +27,24 @@ std::vector<SubscriberRow> Rows(RowSet set) {
   return rows;
 }
 
+// Runs the work as one unit on the connection: a savepoint, so that it also nests inside
+// a transaction a caller may hold open. A failure undoes the work and is passed on.
+template <typename Work>
+void AsOneUnit(Connection& c, Work&& work) {
+  c.Execute("SAVEPOINT subscriber_list");
+  try {
+    work();
+    c.Execute("RELEASE subscriber_list");
+  } catch (...) {
+    try {
+      c.Execute("ROLLBACK TO subscriber_list");
+      c.Execute("RELEASE subscriber_list");
+    } catch (const DbError&) {
+    }
+    throw;
+  }
+}
+
 }  // namespace
 
 SubscriberList::SubscriberList(Connection& subscribers, Connection& main, int64_t autoresponderId)
@@ -42,18 +60,10 @@ void SubscriberList::Reload() {
   lastId_ = 0;
   // One read transaction, so that the count and the last key see the same rows; rows
   // added after it have higher keys and stay out of every page until the next reload.
-  subscribers_.Execute("BEGIN");
-  try {
+  AsOneUnit(subscribers_, [this] {
     lastId_ = NullToDefault(subscribers_.Scalar("select max(SubscriberID) from " + Table()), int64_t{0});
     count_ = NullToDefault(subscribers_.Scalar("select count(*) as TheCount from " + Table()), int64_t{0});
-    subscribers_.Execute("COMMIT");
-  } catch (...) {
-    try {
-      subscribers_.Execute("ROLLBACK");
-    } catch (const DbError&) {
-    }
-    throw;
-  }
+  });
 }
 
 std::vector<SubscriberRow> SubscriberList::ReadPage(int64_t page) {
@@ -153,20 +163,12 @@ int64_t SubscriberList::Delete(const std::vector<std::pair<int64_t, int64_t>>& r
     keys.emplace_back(firstId, lastId);
   }
   int64_t deleted = 0;
-  subscribers_.Execute("BEGIN IMMEDIATE");
-  try {
+  AsOneUnit(subscribers_, [&] {
     for (const auto& [firstId, lastId] : keys) {
       subscribers_.Execute("delete from " + Table() + " where SubscriberID between ? and ?", {firstId, lastId});
       deleted += subscribers_.Changes();
     }
-    subscribers_.Execute("COMMIT");
-  } catch (...) {
-    try {
-      subscribers_.Execute("ROLLBACK");
-    } catch (const DbError&) {
-    }
-    throw;
-  }
+  });
   Reload();
   return deleted;
 }

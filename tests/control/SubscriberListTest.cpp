@@ -120,6 +120,16 @@ TEST_F(SubscriberListTest, DeleteRemovesExactlyTheRowsOfEachRange) {
   EXPECT_EQ(AllAddresses(list), expected);
 }
 
+TEST_F(SubscriberListTest, ReloadAndDeleteNestInsideATransactionTheCallerHolds) {
+  Fill(4);
+  SubscriberList list(db.Subscribers(), db.Config(), id);
+  db.Subscribers().Execute("BEGIN");
+  list.Reload();
+  EXPECT_EQ(list.Delete({{1, 2}}), 2);
+  db.Subscribers().Execute("COMMIT");
+  EXPECT_EQ(AllAddresses(list), (std::vector<std::string>{Address(1), Address(4)}));
+}
+
 TEST_F(SubscriberListTest, LastEventNameComesFromTheEventsTable) {
   db.Config().Execute("insert into tblAutoresponderEvents (AutoresponderID, EventName) values (?, 'Welcome')", {id});
   const int64_t eventId = db.Config().LastInsertId();
