@@ -1,7 +1,9 @@
 #include "control/window/frmMain.h"
 
 #include "control/ControlProgram.h"
+#include "control/window/WindowOpeners.h"
 #include "control/window/frmFastSplash.h"
+#include "control/window/frmProjectDetail.h"
 #include "store/DataFolder.h"
 #include "widgets/DesktopOpener.h"
 #include "widgets/MessageBoxes.h"
@@ -53,6 +55,11 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   AddEntry(help, "menuSupport", "Support", &frmMain::Support);
   AddEntry(help, "menuUpdate", "Check for updates", &frmMain::Support);
   AddEntry(help, "menuAbout", "&About", &frmMain::About);
+
+  Openers().projectDetail = [this](QWidget*) {
+    OpenProjectDetail(*area_, ControlContext{program_.Main(), program_.Subscribers(), program_.DataFolder(),
+                                             program_.ProgramFolder()});
+  };
 
   // Ticks that fall while a handler of this window runs (a message box or the splash may
   // be open) wait until it has finished.

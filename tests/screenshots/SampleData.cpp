@@ -74,6 +74,13 @@ void MakeSampleDataFolder(const std::string& folder) {
                           {"reader" + std::to_string(s + 1) + "@example.org", today - (s % 30),
                            s % 10 == 9 ? Value(today - 1) : Value()});
     subscribers.Execute("COMMIT");
+    // Most have had the first event, some the second as well.
+    const Value firstEvent =
+        config.Scalar("select min(AutoresponderEventID) from tblAutoresponderEvents where AutoresponderID=?", {id});
+    subscribers.Execute("update " + table + " set LastAutoresponderEventID=?, LastEventSentTime=AddedDate+0.01"
+                        " where SubscriberID % 4 <> 0", {firstEvent});
+    subscribers.Execute("update " + table + " set LastAutoresponderEventID=?, LastEventSentTime=AddedDate+1.3"
+                        " where SubscriberID % 4 = 1 AND AddedDate<?", {firstEvent.AsInteger() + 1, today - 1});
   }
 }
 
