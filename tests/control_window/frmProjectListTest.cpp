@@ -1,18 +1,23 @@
 // The autoresponder list inside the real main window on the offscreen platform, driven
 // by object name; boxes are answered, waits instant, the processor start recorded.
+#include "control/window/frmBlackoutDays.h"
+#include "control/window/frmBlackoutDaysNew.h"
 #include "control/window/frmMain.h"
 #include "control/window/frmProjectList.h"
 #include "store/DataFolder.h"
 #include "store/Schema.h"
+#include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"
 #include "tests/support/ClockGuard.h"
 #include "widgets/CustomButton.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -462,6 +467,28 @@ TEST_F(ProjectList, BlackoutLabelShowsWhileTodayIsABlackoutDay) {
   SetClock(test::Day(2026, 3, 3, 0, 1));
   Tick();
   EXPECT_FALSE(label->isVisibleTo(list)) << "hidden at the first tick after midnight";
+}
+
+TEST_F(ProjectList, BlackoutDaysOfTheMenuOpenModallyAndTheLabelFollowsOnClose) {
+  test::ClockGuard clock(test::Day(2026, 3, 2, 10, 0));
+  Start();
+  auto* label = list->findChild<QLabel*>("lblBackoutDayActive");
+  ASSERT_FALSE(label->isVisibleTo(list));
+  bool opened = false;
+  test::WhenModalOpens<frmBlackoutDays>([&](frmBlackoutDays* days) {
+    opened = true;
+    EXPECT_EQ(days->parentWidget(), window.get());
+    // A day for today, as the new-day window offers.
+    test::WhenModalOpens<frmBlackoutDaysNew>([](frmBlackoutDaysNew* day) {
+      QTest::mouseClick(day->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    QTest::mouseClick(days->findChild<QPushButton*>("cmdNew"), Qt::LeftButton);
+    EXPECT_FALSE(label->isVisibleTo(list)) << "not before the window closes";
+    QTest::mouseClick(days->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
+  });
+  window->findChild<QAction*>("menuBlackoutDays")->trigger();
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(label->isVisibleTo(list));
 }
 
 TEST_F(ProjectList, SummaryReportOpensTheFreshReportOrShowsWhyNot) {
