@@ -75,6 +75,7 @@ frmProjectList::frmProjectList(ControlProgram& program, std::function<bool()> ap
   header->setSortIndicatorShown(true);
   header->setSortIndicator(-1, Qt::AscendingOrder);
   header->setStretchLastSection(true);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header->resizeSection(kColumnID, 50);
   header->resizeSection(kColumnName, 260);
   header->resizeSection(kColumnSchedule, 120);
@@ -114,7 +115,6 @@ frmProjectList::frmProjectList(ControlProgram& program, std::function<bool()> ap
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(lblBackoutDayActive_);
   layout->addLayout(body, 1);
-  resize(880, 430);
 
   timerRefresh_ = new QTimer(this);
   timerRefresh_->setObjectName("timerRefresh");

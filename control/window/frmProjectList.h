@@ -33,6 +33,9 @@ class frmProjectList : public QWidget {
   // Rereads the list and selects the row that was current again (none when it is gone).
   void Reload();
 
+  // Wide enough for every column and the buttons, at the frame's default size.
+  QSize sizeHint() const override { return QSize(960, 480); }
+
  protected:
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
