@@ -216,6 +216,8 @@ std::optional<int64_t> frmProjectList::Selected(const char* nothingSelected) {
 
 void frmProjectList::SortBy(int column, Qt::SortOrder order) {
   const std::optional<int64_t> current = SelectedId();
+  // Sorting by the subscriber column counts every row, which takes a while on a long list.
+  WaitCursor wait;
   model_->sort(column, order);
   Select(current);
 }
