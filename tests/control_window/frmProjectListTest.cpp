@@ -213,6 +213,23 @@ TEST_F(ProjectList, NewCreatesAnInactiveAutoresponderWithItsTableAndOpensTheEdit
   }
 }
 
+TEST_F(ProjectList, ASubscriberTableThatCannotBeMadeIsShownAndTheAutoresponderStays) {
+  // The table the next autoresponder would get exists already.
+  db.Subscribers().Execute("create table [1] (x)");
+  Start();
+  int editorOpened = 0;
+  Openers().projectDetail = [&](QWidget*) { ++editorOpened; };
+  MessageBoxes::QueueInput(std::string("Course"));
+  Click("cmdNew");
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_THAT(Boxes()[1].text, StartsWith("Error: "));
+  EXPECT_THAT(Boxes()[1].text, HasSubstr("already exists"));
+  EXPECT_EQ(Boxes()[1].icon, MessageIcon::None);
+  EXPECT_EQ(Count("select count(*) from tblAutoresponders where AutoresponderName='Course'"), 1);
+  EXPECT_GE(RowOf(1), 0);
+  EXPECT_EQ(editorOpened, 1);
+}
+
 TEST_F(ProjectList, EditAndDoubleClickOpenTheEditorOnTheSelectedRow) {
   db.AddAutoresponder("First", true);
   const int64_t second = db.AddAutoresponder("Second", true);
@@ -414,9 +431,15 @@ TEST_F(ProjectList, ReloadAndSortingKeepTheCurrentRow) {
   EXPECT_GE(RowOf(added), 0);
   EXPECT_EQ(SelectedId(), beta);
 
-  // Sorting by a column header, either way, keeps the row too.
+  // Sorting by a column header, either way, keeps the row too: a click on the name
+  // header sorts up, a second one down.
   QHeaderView* header = grid->horizontalHeader();
-  header->setSortIndicator(1, Qt::DescendingOrder);
+  const QPoint nameHeader(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeader);
+  EXPECT_EQ(RowOf(added), 0);
+  EXPECT_EQ(RowOf(alpha), 1);
+  EXPECT_EQ(SelectedId(), beta);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeader);
   EXPECT_EQ(Cell(gamma, 1), "gamma");
   EXPECT_EQ(RowOf(gamma), 0);
   EXPECT_EQ(RowOf(beta), 1) << "names compare without regard to letter case";
