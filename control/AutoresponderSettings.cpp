@@ -31,13 +31,6 @@ void SaveAutoresponderSettings(Connection& main, int64_t autoresponderId, const 
   if (main.Changes() == 0) throw std::runtime_error("This autoresponder no longer exists");
 }
 
-bool AutoresponderNameTaken(Connection& main, const std::string& name, int64_t autoresponderId) {
-  return !main
-              .Query("select AutoresponderID from tblAutoresponders where AutoresponderName=? AND AutoresponderID<>?",
-                     {name, autoresponderId})
-              .Eof();
-}
-
 std::string LeftCharacters(const std::string& text, std::size_t size) {
   std::size_t characters = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {

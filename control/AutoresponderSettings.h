@@ -34,9 +34,6 @@ std::optional<AutoresponderSettings> LoadAutoresponderSettings(Connection& main,
 // are cut to their columns' size. Throws std::runtime_error when the row is gone.
 void SaveAutoresponderSettings(Connection& main, int64_t autoresponderId, const AutoresponderSettings& settings);
 
-// Whether another autoresponder already has the name (letter case does not count).
-bool AutoresponderNameTaken(Connection& main, const std::string& name, int64_t autoresponderId);
-
 // The leftmost characters of a UTF-8 text, at most `size` of them.
 std::string LeftCharacters(const std::string& text, std::size_t size);
 

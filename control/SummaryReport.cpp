@@ -104,13 +104,15 @@ void WriteReport(Connection& main, Connection& subscribers, ReportFile& out) {
 
 std::string SummaryReportPath(const std::string& dataFolder) { return dataFolder + "/reports/summaryreport.txt"; }
 
-void CreateSummaryReport(Connection& main, Connection& subscribers, const std::string& dataFolder) {
+std::string CreateSummaryReport(Connection& main, Connection& subscribers, const std::string& dataFolder) {
   try {
     ReportFile out(SummaryReportPath(dataFolder));
     WriteReport(main, subscribers, out);
   } catch (const std::exception& e) {
     ForcedTrace(kReportTrap + std::string(e.what()));
+    return e.what();
   }
+  return "";
 }
 
 bool DailySummaryDue(Connection& main, double now) {

@@ -2,8 +2,10 @@
 
 #include "control/ControlProgram.h"
 #include "control/window/WindowOpeners.h"
+#include "control/window/frmBlackoutDays.h"
 #include "control/window/frmFastSplash.h"
 #include "control/window/frmProjectDetail.h"
+#include "control/window/frmProjectList.h"
 #include "store/DataFolder.h"
 #include "widgets/DesktopOpener.h"
 #include "widgets/MessageBoxes.h"
@@ -31,12 +33,11 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   AddEntry(file, "menuRunMonitorSystem", "Run Monitor System", &frmMain::RunMonitorSystem);
   AddEntry(file, "menuExit", "E&xit", &frmMain::Exit);
 
-  // The settings windows come with later work; their entries stand ready, switched off.
+  // The settings windows still to come have their entries ready, switched off.
   QMenu* settings = menuBar()->addMenu("&Settings");
-  for (const auto& [name, text] : {std::pair{"menuConfiguration", "&Configuration"},
-                                   std::pair{"menuBlackoutDays", "Blackout Days"},
-                                   std::pair{"menuManageTemplates", "Manage &Templates"}})
-    AddEntry(settings, name, text, nullptr)->setEnabled(false);
+  AddEntry(settings, "menuConfiguration", "&Configuration", nullptr)->setEnabled(false);
+  AddEntry(settings, "menuBlackoutDays", "Blackout Days", &frmMain::BlackoutDays);
+  AddEntry(settings, "menuManageTemplates", "Manage &Templates", nullptr)->setEnabled(false);
 
   QMenu* debug = menuBar()->addMenu("&Debug");
   menuDebugMode_ = AddEntry(debug, "menuDebugMode", "&Debug Mode", &frmMain::DebugMode);
@@ -67,6 +68,13 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   timerSummaryReportEmail_ = AddTimer("timerSummaryReportEmail", [this] { program_.TimerSummaryTick(); });
   timerProcess_->start();
   timerSummaryReportEmail_->start();
+
+  // The autoresponder list, the operator's home window, at the frame's top-left corner.
+  projectList_ = new frmProjectList(
+      program_, [this] { return appClosing_; }, [this](const std::function<void()>& operation) { Handle(operation); });
+  QMdiSubWindow* listFrame = area_->addSubWindow(projectList_);
+  listFrame->move(0, 0);
+  listFrame->show();
 }
 
 QTimer* frmMain::AddTimer(const char* objectName, std::function<void()> tick) {
@@ -129,6 +137,15 @@ void frmMain::RunEventProcessing() {
 
 void frmMain::RunMonitorSystem() {
   Guarded("Run Monitor System", [this] { program_.RunMonitorSystem(); });
+}
+
+void frmMain::BlackoutDays() {
+  Guarded("Blackout Days", [this] {
+    frmBlackoutDays window(program_.Main(), this);
+    window.exec();
+    // The list's blackout label follows what was changed.
+    if (projectList_) projectList_->UpdateBlackoutLabel();
+  });
 }
 
 void frmMain::Exit() {

@@ -2,6 +2,7 @@
 // The main window of application mode: a frame for the operator's windows, the menu,
 // and the two timers of the scheduler.
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@ class QTimer;
 namespace ar {
 
 class ControlProgram;
+class frmProjectList;
 
 class frmMain : public QMainWindow {
   Q_OBJECT
@@ -44,6 +46,7 @@ class frmMain : public QMainWindow {
   void SendSummaryEmail();
   void RunEventProcessing();
   void RunMonitorSystem();
+  void BlackoutDays();
   void Exit();
   void DebugMode();
   void ViewTrace() { ViewLog("trace.log"); }
@@ -55,6 +58,7 @@ class frmMain : public QMainWindow {
   ControlProgram& program_;
   QMdiArea* area_;
   QMenu* menuWindow_;
+  QPointer<frmProjectList> projectList_;  // gone once the frame has closed it
   QAction* menuDebugMode_ = nullptr;
   QTimer* timerProcess_;
   QTimer* timerSummaryReportEmail_;

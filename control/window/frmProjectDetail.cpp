@@ -1,5 +1,6 @@
 #include "control/window/frmProjectDetail.h"
 
+#include "control/AutoresponderList.h"
 #include "control/Events.h"
 #include "control/window/SubscriberGrid.h"
 #include "control/window/SubscriberGridModel.h"

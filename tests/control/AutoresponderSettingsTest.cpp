@@ -1,3 +1,4 @@
+#include "control/AutoresponderList.h"
 #include "control/AutoresponderSettings.h"
 
 #include "tests/support/TestDatabases.h"

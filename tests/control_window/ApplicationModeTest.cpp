@@ -74,7 +74,7 @@ TEST_F(ApplicationMode, SplashThenMainWindowUntilItCloses) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(std::exit(Run("")), ::testing::ExitedWithCode(0),
               AllOf(HasSubstr("splash modal=1 timer=2000 close=hidden label=[Version  1.0.0]\n"),
-                    HasSubstr("main after-splash=1 caption=[Autoresponder - Version 1.0.0] children=0\n"),
+                    HasSubstr("main after-splash=1 caption=[Autoresponder - Version 1.0.0] children=1\n"),
                     HasSubstr("closed app-closing=1\n"), Not(HasSubstr("box "))));
 }
 

@@ -60,7 +60,8 @@ TEST_F(MainWindow, FrameCaptionAndTheWholeMenu) {
   EXPECT_EQ(window->windowTitle().toStdString(), "Autoresponder - Version 1.0.0");
   auto* area = qobject_cast<QMdiArea*>(window->centralWidget());
   ASSERT_NE(area, nullptr);
-  EXPECT_TRUE(area->subWindowList().isEmpty()) << "the autoresponder list comes with later work";
+  ASSERT_EQ(area->subWindowList().size(), 1) << "the autoresponder list, shown at start-up";
+  EXPECT_EQ(area->subWindowList()[0]->widget()->objectName().toStdString(), "frmProjectList");
 
   struct Item {
     std::string name, text;
@@ -78,7 +79,7 @@ TEST_F(MainWindow, FrameCaptionAndTheWholeMenu) {
         {"menuExit", "E&xit", true}}},
       {"&Settings",
        {{"menuConfiguration", "&Configuration", false},
-        {"menuBlackoutDays", "Blackout Days", false},
+        {"menuBlackoutDays", "Blackout Days", true},
         {"menuManageTemplates", "Manage &Templates", false}}},
       {"&Debug",
        {{"menuDebugMode", "&Debug Mode", true},
@@ -329,8 +330,9 @@ TEST_F(MainWindow, ChildWindowsAreListedAndCloseWithTheFrame) {
   QMenu* list = window->findChild<QMenu*>("menuWindow");
   ASSERT_NE(list, nullptr);
   emit list->aboutToShow();
-  ASSERT_EQ(list->actions().size(), 1);
-  EXPECT_EQ(list->actions()[0]->text().toStdString(), "Autoresponders");
+  ASSERT_EQ(list->actions().size(), 2);
+  EXPECT_EQ(list->actions()[0]->text().toStdString(), "Autoresponder Management");
+  EXPECT_EQ(list->actions()[1]->text().toStdString(), "Autoresponders");
 
   EXPECT_FALSE(window->AppClosing());
   EXPECT_TRUE(window->close());

@@ -625,8 +625,10 @@ TEST_F(ProjectDetail, MainWindowOpensTheEditorInItsFrame) {
   CurrentAutoresponderID() = id;
   ASSERT_TRUE(Openers().projectDetail);
   Openers().projectDetail(&main);
-  ASSERT_EQ(main.Area()->subWindowList().size(), 1);
-  auto* editor = qobject_cast<frmProjectDetail*>(main.Area()->subWindowList()[0]->widget());
+  // Beside the autoresponder list, which the frame shows from the start.
+  frmProjectDetail* editor = nullptr;
+  for (QMdiSubWindow* frame : main.Area()->subWindowList())
+    if (auto* found = qobject_cast<frmProjectDetail*>(frame->widget())) editor = found;
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(editor->AutoresponderID(), id);
   EXPECT_EQ(Text(*editor, "txtAutoreponderName"), "Course");

@@ -52,6 +52,8 @@ void MakeSampleDataFolder(const std::string& folder) {
                  {today, std::string("Company holiday")});
   config.Execute("insert into tblBlackoutDays (BlackoutDay, BlackoutDescription) values (?, ?)",
                  {today + 14, std::string("Server maintenance")});
+  config.Execute("insert into tblBlackoutDays (BlackoutDay, BlackoutDescription) values (?, ?)",
+                 {today + 30, std::string("")});
 
   for (const SampleAutoresponder& a : kAutoresponders) {
     config.Execute(

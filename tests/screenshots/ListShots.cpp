@@ -1,0 +1,36 @@
+// The autoresponder list as the operator sees it after start-up (red inactive rows, the
+// blackout label of today's sample blackout day), and the two blackout-day windows.
+#include "control/ControlProgram.h"
+#include "control/window/frmBlackoutDays.h"
+#include "control/window/frmBlackoutDaysNew.h"
+#include "control/window/frmMain.h"
+#include "control/window/frmProjectList.h"
+#include "tests/screenshots/Shots.h"
+
+#include <QListWidget>
+#include <QTableView>
+
+namespace ar::shots {
+
+AR_SHOT(20, "frmProjectList", [](ShotContext& c) -> QWidget* {
+  auto* list = c.main.findChild<frmProjectList*>("frmProjectList");
+  if (!list) return nullptr;
+  // A row selected, as after a click.
+  if (auto* grid = list->findChild<QTableView*>("gridAutoresponders")) grid->selectRow(1);
+  return &c.main;
+});
+
+AR_SHOT(30, "frmBlackoutDays", [](ShotContext& c) -> QWidget* {
+  auto* window = new frmBlackoutDays(c.program.Main(), &c.main);
+  window->show();
+  if (auto* list = window->findChild<QListWidget*>("lbBlackoutDays")) list->setCurrentRow(0);
+  return window;
+});
+
+AR_SHOT(40, "frmBlackoutDaysNew", [](ShotContext& c) -> QWidget* {
+  auto* window = new frmBlackoutDaysNew(c.program.Main(), &c.main);
+  window->show();
+  return window;
+});
+
+}  // namespace ar::shots
