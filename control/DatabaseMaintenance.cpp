@@ -64,6 +64,7 @@ void SetAside(const std::string& sto) {
   RemoveDatabase(damaged);
   ::rename(sto.c_str(), damaged.c_str());
   ::rename((sto + "-wal").c_str(), (damaged + "-wal").c_str());
+  RemoveWorldAccess(damaged);
 }
 
 struct Database {
