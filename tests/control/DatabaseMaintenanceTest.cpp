@@ -2,6 +2,7 @@
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/DurableFile.h"
+#include "store/Schema.h"
 #include "tests/support/TestDatabases.h"
 
 #include <dirent.h>
@@ -151,6 +152,26 @@ TEST_F(Maintenance, AStopRequestIsHonouredAtASafePointWithEveryFileWhole) {
   for (const char* f : {"subscribers.bak", "subscribers.sto.new"}) EXPECT_FALSE(FileExists(File(f))) << f;
   stop = false;
   ExpectDataIntact();
+}
+
+TEST_F(Maintenance, TheEngineStopsItsCopyOnRequest) {
+  // Enough rows for the engine to look at the request while it copies.
+  db.Reopen();
+  CreateSubscriberTable(db.Subscribers(), 1);
+  db.Subscribers().Execute(
+      "insert into [1] (EmailAddress) with recursive n(i) as (select 1 union all select i+1 from n where i<20000) "
+      "select 's' || i || '@example.com' from n");
+  db.Subscribers().Close();
+  int asked = 0;
+  try {
+    VacuumInto(File("subscribers.sto"), File("copy"), [&] { return ++asked == 3; });
+    ADD_FAILURE() << "the copy ran to its end";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.Code() & 0xff, 9) << e.what();  // interrupted
+  }
+  EXPECT_EQ(asked, 3);
+  EXPECT_TRUE(DatabaseIsSound(File("subscribers.sto")));
+  EXPECT_FALSE(DatabaseIsSound(File("subscribers.sto"), [] { return true; }));
 }
 
 // Every file and folder maintenance leaves in the data folder, with its mode.
