@@ -1,6 +1,7 @@
 #include "control/ControlProgram.h"
 
 #include "control/DatabaseMaintenance.h"
+#include "control/StopSignals.h"
 #include "control/SummaryReport.h"
 #include "store/Clock.h"
 #include "store/DataFolder.h"
@@ -54,36 +55,52 @@ bool ControlProgram::StartUp() {
     if (ServiceMode()) StartTrace("Previous service already running", true);
     else messages_.ShowMessage(kPreviousInstance, "Autoresponder", MessageIcon::Critical);
     StartTrace("Trying to end");
+    exitCode_ = kControlExitAlreadyRunning;
     return false;
   }
   try {
-    StartUpSteps();
+    if (!StartUpSteps()) {
+      StopDuringStartUp();
+      return false;
+    }
   } catch (const std::exception& e) {
     Report(std::string("frmMain_load error: ") + e.what(), "Autoresponder");
+    exitCode_ = kControlExitStartUpFailed;
     return false;
   }
+  // The window's own loop takes a stop request from here on; a pending one ends the
+  // program now, with the databases whole and open.
+  if (!ServiceMode()) ReleaseStopSignals();
   return true;
 }
 
-void ControlProgram::StartUpSteps() {
+void ControlProgram::StopDuringStartUp() {
+  StartTrace("Stop requested during start-up");
+  exitCode_ = kControlExitNormal;
+  if (!ServiceMode()) return;
+  NotifyServiceStopping();
+  ServiceStopping();
+}
+
+bool ControlProgram::StartUpSteps() {
   StartTrace("Passed previous instance");
   StartTrace("frmMain_load command: " + commandLine_);
   StartTrace(ServiceMode() ? "Service mode" : "Application mode");
   if (CommandLineHasSwitch(commandLine_, 'd')) SetDebugSwitch(true);
   StartTrace("Application path: " + programFolder_);
 
-  for (const char* name : {"autoresponder", "subscribers"}) {
-    const std::string sto = dataFolder_ + "/" + name + ".sto";
-    if (FileExists(sto)) continue;
-    const std::string tem = programFolder_ + "/" + name + ".tem";
-    if (!CopyFile(tem, sto)) throw std::runtime_error("cannot put the initial database " + tem + " in place as " + sto);
-  }
+  SeedDatabases(programFolder_, dataFolder_);
+  if (stopRequested()) return false;
 
   MaintenanceHooks hooks;
   hooks.compact = compactForTests;
   hooks.trace = [](const std::string& line) { StartTrace(line); };
   hooks.problem = [this](const std::string& text) { Report(text, "Autoresponder Database Problem"); };
-  MaintainDatabases(dataFolder_, hooks);
+  hooks.stopRequested = stopRequested;
+  hooks.working = [this] {
+    if (ServiceMode()) NotifyServiceStillStarting();
+  };
+  if (MaintainDatabases(dataFolder_, hooks) == MaintenanceOutcome::Stopped || stopRequested()) return false;
 
   StartTrace("Opening db connections");
   databases_.Open(dataFolder_);
@@ -92,6 +109,7 @@ void ControlProgram::StartUpSteps() {
   scheduler_ = std::make_unique<RunScheduler>(databases_.config, programFolder_, dataFolder_, starter_);
   tcp1_ = std::make_unique<PosixSocket>();
   StartTrace("Opening screens");
+  return true;
 }
 
 void ControlProgram::FinishStartUp() {

@@ -5,6 +5,7 @@
 // the service loop.
 #include "control/EventLog.h"
 #include "control/RunScheduler.h"
+#include "control/StopSignals.h"
 #include "mail/SocketPosix.h"
 #include "mail/SummaryMail.h"
 #include "store/DatabaseFiles.h"
@@ -20,6 +21,12 @@ constexpr int kModeService = 0;
 constexpr int kModeApplication = 2;
 constexpr int kTimerIntervalMs = 60000;
 
+// Exit codes of velquin. A refused second instance is not a failure (the first one goes
+// on); the service unit counts it as a success, so it is not restarted.
+constexpr int kControlExitNormal = 0;          // ended as asked, also by a stop request during start-up
+constexpr int kControlExitStartUpFailed = 1;   // start-up failed ("frmMain_load error: ...")
+constexpr int kControlExitAlreadyRunning = 75; // another instance holds the data folder
+
 // "Autoresponder - Version 1.0.0"
 std::string MainCaption();
 // "1.0.0"
@@ -32,8 +39,10 @@ class ControlProgram {
   ControlProgram(std::string commandLine, OperatorMessages& messages, EventLog& eventLog, ProcessStarter& starter);
 
   // Steps of start-up up to the opened connections and the configuration read. False
-  // when the process must end (another instance, or a start-up error, already reported).
+  // when the process must end (another instance, a start-up error, already reported, or
+  // a stop request); ExitCode() then says with which code.
   bool StartUp();
+  int ExitCode() const { return exitCode_; }
   // The last steps, once the splash of application mode has closed: the mode trace and
   // the choice of what is shown.
   void FinishStartUp();
@@ -64,10 +73,15 @@ class ControlProgram {
 
   // For tests: the maintenance's compaction.
   std::function<void(const std::string&, const std::string&)> compactForTests;
+  // Whether a stop has been requested; start-up looks at its safe points. By default a
+  // held SIGTERM or SIGINT (see StopSignals.h); tests replace it.
+  std::function<bool()> stopRequested = StopSignalPending;
 
  private:
   void Report(const std::string& text, const std::string& title);
-  void StartUpSteps();
+  // False when a stop request ended start-up at a safe point.
+  bool StartUpSteps();
+  void StopDuringStartUp();
 
   std::string commandLine_;
   OperatorMessages& messages_;
@@ -77,6 +91,7 @@ class ControlProgram {
   std::string dataFolder_;
   std::string programFolder_;
   int modeType_ = kModeApplication;
+  int exitCode_ = kControlExitNormal;
   bool serviceStarted_ = false;
   bool debugChecked_ = false;
   pid_t monitor_ = -1;  // the monitor started from the menu, until it has ended and is reaped

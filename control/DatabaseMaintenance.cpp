@@ -3,8 +3,10 @@
 #include "store/Connection.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
+#include "store/DurableFile.h"
 
 #include <cstdio>
+#include <sqlite3.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -22,10 +24,29 @@ const char* const kProblemTextC =
 
 namespace {
 
-void Remove(const std::string& path) { ::unlink(path.c_str()); }
+// Thrown at a safe point once a stop has been requested; the files are whole by then.
+struct StopRequested {};
 
-void Copy(const std::string& from, const std::string& to) {
-  if (!CopyFile(from, to)) throw std::runtime_error("cannot copy " + from + " to " + to);
+// The engine's progress calls while it copies or checks a file: start-up is alive, and
+// a stop request cuts the work short.
+std::function<bool()> EngineProgress(const MaintenanceHooks& hooks) {
+  return [&hooks] {
+    hooks.working();
+    return hooks.stopRequested();
+  };
+}
+
+void RemoveJournals(const std::string& path) {
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) ::unlink((path + suffix).c_str());
+}
+
+void RemoveDatabase(const std::string& path) {
+  ::unlink(path.c_str());
+  RemoveJournals(path);
+}
+
+void Move(const std::string& from, const std::string& to) {
+  if (!MoveFile(from, to)) throw std::runtime_error("cannot rename " + from + " to " + to);
 }
 
 // Writes whatever the file's write-ahead log still holds into the file itself, so that
@@ -37,55 +58,127 @@ void FoldJournal(const std::string& path) {
   c.Scalar("PRAGMA journal_mode=DELETE");
 }
 
+// A .sto that failed the check is kept aside, with its log, for whoever repairs it.
+void SetAside(const std::string& sto) {
+  const std::string damaged = DamagedPath(sto);
+  RemoveDatabase(damaged);
+  ::rename(sto.c_str(), damaged.c_str());
+  ::rename((sto + "-wal").c_str(), (damaged + "-wal").c_str());
+  RemoveWorldAccess(damaged);
+}
+
 struct Database {
   const char* name;            // "autoresponder" or "subscribers"
-  const char* restoredText;    // a .bak without its .sto
+  const char* restoredText;    // a .bak without a sound .sto
   const char* compactedText;   // a compaction that left no .sto
 };
 
-void Maintain(const std::string& folder, const Database& db, const MaintenanceHooks& hooks) {
-  const std::string sto = folder + "/" + db.name + ".sto";
-  const std::string bak = folder + "/" + db.name + ".bak";
-  hooks.trace(std::string("Backing up ") + db.name + ".sto");
-  if (FileExists(bak)) {
-    if (FileExists(sto)) {
-      Remove(bak);
-    } else {
-      hooks.problem(db.restoredText);
-      Copy(bak, sto);
-      Remove(bak);
+class Maintainer {
+ public:
+  Maintainer(const std::string& folder, const Database& db, const MaintenanceHooks& hooks)
+      : sto_(folder + "/" + db.name + ".sto"),
+        bak_(folder + "/" + db.name + ".bak"),
+        pending_(PendingPath(sto_)),
+        db_(db),
+        hooks_(hooks) {}
+
+  void Run() {
+    SafePoint();
+    // A copy cut off by a crash is only a partial file: the .bak it came from is whole.
+    RemoveDatabase(pending_);
+    hooks_.trace(std::string("Backing up ") + db_.name + ".sto");
+    if (FileExists(bak_)) DealWithBackup();
+    SafePoint();
+    hooks_.trace(std::string("Compacting ") + db_.name + ".sto");
+    Compact();
+  }
+
+ private:
+  void SafePoint() const {
+    hooks_.working();
+    if (hooks_.stopRequested()) throw StopRequested{};
+  }
+
+  void DealWithBackup() {
+    if (FileExists(sto_) && DatabaseIsSound(sto_, EngineProgress(hooks_))) {
+      RemoveDatabase(bak_);
+      return;
+    }
+    SafePoint();  // a check cut short by a stop request proves nothing
+    hooks_.problem(db_.restoredText);
+    if (FileExists(sto_)) SetAside(sto_);
+    RemoveJournals(sto_);  // a log left without its file must not be replayed into the backup
+    Move(bak_, sto_);
+  }
+
+  void Compact() {
+    FoldJournal(sto_);
+    RemoveWorldAccess(sto_);  // the backup keeps the mode; an older version may have left it open
+    RemoveJournals(sto_);
+    Move(sto_, bak_);
+    try {
+      hooks_.compact(bak_, pending_);
+      if (!FileExists(pending_) || !SyncFile(pending_)) throw std::runtime_error("no compacted copy");
+      Move(pending_, sto_);
+    } catch (const std::exception&) {
+      RemoveDatabase(pending_);
+      if (hooks_.stopRequested()) {
+        // The copy was cut short on request: the untouched original goes back.
+        Move(bak_, sto_);
+        throw StopRequested{};
+      }
+      hooks_.problem(db_.compactedText);
+      // The backup stays beside its copy; without room for a copy it becomes the file again.
+      if (!CopyFile(bak_, sto_)) Move(bak_, sto_);
     }
   }
-  hooks.trace(std::string("Compacting ") + db.name + ".sto");
-  FoldJournal(sto);
-  if (::rename(sto.c_str(), bak.c_str()) != 0) throw std::runtime_error("cannot rename " + sto);
-  bool compacted = true;
-  try {
-    hooks.compact(bak, sto);
-  } catch (const std::exception&) {
-    compacted = false;  // handled as a compaction that left no file
-  }
-  if (!compacted || !FileExists(sto)) {
-    Remove(sto);  // a partly written copy must not stand in for the database
-    hooks.problem(db.compactedText);
-    Copy(bak, sto);
-  }
-}
+
+  const std::string sto_, bak_, pending_;
+  const Database db_;
+  const MaintenanceHooks& hooks_;
+};
 
 }  // namespace
 
-void VacuumInto(const std::string& from, const std::string& to) {
+std::string DamagedPath(const std::string& sto) { return sto + ".damaged"; }
+
+void VacuumInto(const std::string& from, const std::string& to, std::function<bool()> progress) {
   Connection::Options options;
   options.busyTimeoutMs = 5000;
+  options.readOnly = true;
   Connection c = Connection::Open(from, options);
+  if (progress) c.SetProgress(std::move(progress));
+  // The engine would create the copy under the umask; made here, it is private from the start.
+  if (!CreatePrivateFile(to)) throw DbError("cannot create " + to, SQLITE_CANTOPEN);
   c.Execute("VACUUM INTO ?", {to});
+}
+
+bool DatabaseIsSound(const std::string& path, std::function<bool()> progress) {
+  try {
+    // Read as it is: a damaged file must reach whoever repairs it as it was found.
+    Connection::Options options;
+    options.busyTimeoutMs = 5000;
+    options.readOnly = true;
+    Connection c = Connection::Open(path, options);
+    if (progress) c.SetProgress(std::move(progress));
+    // An empty file passes the engine's check as an empty database; ours always hold tables.
+    return c.Scalar("PRAGMA quick_check").AsText() == "ok" &&
+           c.Scalar("select count(*) from sqlite_master where type='table'").AsInteger() > 0;
+  } catch (const DbError&) {
+    return false;
+  }
 }
 
 MaintenanceOutcome MaintainDatabases(const std::string& dataFolder, const MaintenanceHooks& given) {
   MaintenanceHooks hooks = given;
-  if (!hooks.compact) hooks.compact = VacuumInto;
   if (!hooks.trace) hooks.trace = [](const std::string&) {};
   if (!hooks.problem) hooks.problem = [](const std::string&) {};
+  if (!hooks.stopRequested) hooks.stopRequested = [] { return false; };
+  if (!hooks.working) hooks.working = [] {};
+  if (!hooks.compact)
+    hooks.compact = [&hooks](const std::string& from, const std::string& to) {
+      VacuumInto(from, to, EngineProgress(hooks));
+    };
   hooks.trace("Creating the compression object");
   // A program holding the databases keeps them open: moving the files under it would
   // split its writes from everyone else's, so maintenance waits for a start without it.
@@ -96,8 +189,11 @@ MaintenanceOutcome MaintainDatabases(const std::string& dataFolder, const Mainte
   }
   MaintenanceOutcome outcome = MaintenanceOutcome::Done;
   try {
-    Maintain(dataFolder, {"autoresponder", kProblemTextA, kProblemTextA}, hooks);
-    Maintain(dataFolder, {"subscribers", kProblemTextB, kProblemTextC}, hooks);
+    Maintainer(dataFolder, {"autoresponder", kProblemTextA, kProblemTextA}, hooks).Run();
+    Maintainer(dataFolder, {"subscribers", kProblemTextB, kProblemTextC}, hooks).Run();
+  } catch (const StopRequested&) {
+    hooks.trace("Database maintenance stopped: a stop was requested");
+    outcome = MaintenanceOutcome::Stopped;
   } catch (const std::exception&) {
     outcome = MaintenanceOutcome::Abandoned;
   }

@@ -48,5 +48,9 @@ class EventLogMessages final : public OperatorMessages {
 // The service manager's notifications (sd_notify); nothing happens outside a service.
 void NotifyServiceReady();
 void NotifyServiceStopping();
+// Start-up is still at work (compacting a large database): the start time-out is moved
+// on, so the service manager does not stop it half-way. Sent at most every few seconds,
+// however often it is called.
+void NotifyServiceStillStarting();
 
 }  // namespace ar

@@ -5,6 +5,7 @@
 #include "store/Trace.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -25,8 +26,16 @@ pid_t PosixProcessStarter::Start(const std::string& program, const std::string& 
   posix_spawnattr_init(&attributes);
   // The processor runs in a process group of its own, so that a Ctrl-C meant for this
   // program in a terminal does not cut a run short.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
+  // This program holds SIGTERM and SIGINT back and ignores SIGPIPE; the child starts
+  // with no signal blocked and every disposition at its default, so that a stop request
+  // reaches it.
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);

@@ -1,5 +1,6 @@
 #include "control/ServiceMode.h"
 
+#include "control/StopSignals.h"
 #include "store/Trace.h"
 
 #include <chrono>
@@ -20,15 +21,13 @@ int ServiceTimerIntervalMs() {
 }
 
 int RunServiceMode(ControlProgram& program) {
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGTERM);
-  sigaddset(&stop, SIGINT);
-  sigprocmask(SIG_BLOCK, &stop, nullptr);
+  // Held since the program started; a request made during start-up is read at once.
+  HoldStopSignals();
+  const sigset_t stop = StopSignalSet();
   const int fd = signalfd(-1, &stop, SFD_CLOEXEC);
   if (fd < 0) {
     program.Log().Write("Autoresponder cannot wait for the stop request", kEventMessage);
-    return 1;
+    return kControlExitStartUpFailed;
   }
 
   NotifyServiceReady();
@@ -54,7 +53,7 @@ int RunServiceMode(ControlProgram& program) {
   NotifyServiceStopping();
   program.ServiceStopping();
   ::close(fd);
-  return 0;
+  return kControlExitNormal;
 }
 
 }  // namespace ar

@@ -79,7 +79,7 @@ bool RowSet::HasField(std::string_view name) const {
 Connection::~Connection() { Close(); }
 
 Connection::Connection(Connection&& o) noexcept
-    : db_(o.db_), path_(std::move(o.path_)), cache_(std::move(o.cache_)) {
+    : db_(o.db_), path_(std::move(o.path_)), cache_(std::move(o.cache_)), progress_(std::move(o.progress_)) {
   o.db_ = nullptr;
   o.cache_.clear();
 }
@@ -90,6 +90,7 @@ Connection& Connection::operator=(Connection&& o) noexcept {
     db_ = o.db_;
     path_ = std::move(o.path_);
     cache_ = std::move(o.cache_);
+    progress_ = std::move(o.progress_);
     o.db_ = nullptr;
     o.cache_.clear();
   }
@@ -101,6 +102,7 @@ void Connection::Close() {
   cache_.clear();
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
+  progress_.reset();
 }
 
 void Connection::Fail(const std::string& context, int code) const {
@@ -113,8 +115,8 @@ void Connection::Fail(const std::string& context, int code) const {
 Connection Connection::Open(const std::string& path, const Options& options) {
   Connection c;
   c.path_ = path;
-  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
-  if (options.create) flags |= SQLITE_OPEN_CREATE;
+  int flags = (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+  if (options.create && !options.readOnly) flags |= SQLITE_OPEN_CREATE;
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   c.db_ = db;
@@ -129,8 +131,10 @@ Connection Connection::Open(const std::string& path, const Options& options) {
   try {
     // Reading the schema proves the file is a database; WAL lets readers and one writer
     // of the three programs work side by side.
-    c.Scalar("PRAGMA journal_mode=WAL");
-    c.Execute("PRAGMA synchronous=FULL");
+    if (!options.readOnly) {
+      c.Scalar("PRAGMA journal_mode=WAL");
+      c.Execute("PRAGMA synchronous=FULL");
+    }
     c.Scalar("SELECT count(*) FROM sqlite_master");
   } catch (const DbError& e) {
     throw DbError(std::string("cannot open ") + path + ": " + e.what(), e.Code());
@@ -205,6 +209,18 @@ Value Connection::Scalar(std::string_view sql, const Params& params) {
   if (rc == SQLITE_ROW) return sqlite3_column_count(stmt) > 0 ? ColumnValue(stmt, 0) : Value();
   if (rc != SQLITE_DONE) Fail(std::string(sql), rc);
   return Value();
+}
+
+void Connection::SetProgress(std::function<bool()> stop) {
+  if (!db_) return;
+  if (!stop) {
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    progress_.reset();
+    return;
+  }
+  progress_ = std::make_unique<std::function<bool()>>(std::move(stop));
+  sqlite3_progress_handler(
+      db_, 10000, [](void* f) { return (*static_cast<std::function<bool()>*>(f))() ? 1 : 0; }, progress_.get());
 }
 
 int64_t Connection::LastInsertId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }

@@ -4,6 +4,7 @@
 // connection and read the process clock.
 #include "store/Value.h"
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -51,6 +52,7 @@ class Connection {
   struct Options {
     int busyTimeoutMs = 30000;
     bool create = false;  // the build and tests create files; the programs never do
+    bool readOnly = false;  // reads the file as it is: no journal change, nothing written
   };
 
   Connection() = default;
@@ -70,6 +72,11 @@ class Connection {
   // First column of the first row, or Null when there is no row.
   Value Scalar(std::string_view sql, const Params& params = {});
 
+  // Called every few thousand steps of a running statement; when it returns true the
+  // statement ends with DbError (SQLITE_INTERRUPT). Lets long work (compaction, checks)
+  // report that it is alive and stop on request. An empty function removes it.
+  void SetProgress(std::function<bool()> stop);
+
   int64_t LastInsertId() const;
   int Changes() const;
   bool IsOpen() const { return db_ != nullptr; }
@@ -84,6 +91,8 @@ class Connection {
   sqlite3* db_ = nullptr;
   std::string path_;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
+  // On the heap, so that the engine's pointer to it survives a move of the connection.
+  std::unique_ptr<std::function<bool()>> progress_;
 };
 
 }  // namespace ar

@@ -2,6 +2,7 @@
 // The two connections every program holds for its lifetime, and the shared lock that
 // tells database maintenance that a program has the files open.
 #include "store/Connection.h"
+#include "store/DurableFile.h"
 
 #include <string>
 
@@ -36,11 +37,10 @@ class DatabaseFiles {
 int TryLockDatabasesExclusive(const std::string& dataFolder);
 void ReleaseDatabaseLock(int fd);
 
-// Copies a file byte for byte with the private file mode; false on any failure.
-bool CopyFile(const std::string& from, const std::string& to);
-
 // Puts the initial databases from the program folder in place where a .sto file is
-// missing. Returns the names of the files copied.
+// missing. A .sto whose .bak is there is left alone: database maintenance restores the
+// backup. Returns the names of the files copied; throws std::runtime_error when an
+// initial database cannot be put in place.
 std::string SeedDatabases(const std::string& programFolder, const std::string& dataFolder);
 
 }  // namespace ar

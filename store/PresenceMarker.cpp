@@ -1,50 +1,46 @@
 #include "store/PresenceMarker.h"
 
+#include "store/DurableFile.h"
+
+#include <cctype>
 #include <cerrno>
-#include <climits>
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace ar {
 namespace {
 
-std::string Canonical(const std::string& folder) {
-  char buf[PATH_MAX];
-  return ::realpath(folder.c_str(), buf) ? std::string(buf) : folder;
-}
+// Exists takes a shared lock for the moment of its test; an Acquire that meets one
+// tries again for this long before it concludes that the marker is held.
+constexpr int kProbeRetries = 50;
+constexpr long kProbeRetryNs = 2'000'000;
 
-// Builds the abstract address: a NUL, then a name bounded in length whatever the folder.
-socklen_t MarkerAddress(const std::string& title, const std::string& dataFolder, sockaddr_un& addr) {
-  uint64_t hash = 1469598103934665603ULL;  // FNV-1a over the folder
-  for (unsigned char c : Canonical(dataFolder)) {
-    hash ^= c;
-    hash *= 1099511628211ULL;
+bool TryExclusive(int fd) {
+  for (int attempt = 0;; ++attempt) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK || attempt == kProbeRetries) return false;
+    const timespec pause{0, kProbeRetryNs};
+    ::nanosleep(&pause, nullptr);
   }
-  char name[96];
-  std::snprintf(name, sizeof name, "autoresponder/%016llx/%.60s", static_cast<unsigned long long>(hash),
-                title.c_str());
-  std::memset(&addr, 0, sizeof addr);
-  addr.sun_family = AF_UNIX;
-  const size_t len = std::strlen(name);
-  std::memcpy(addr.sun_path + 1, name, len);
-  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + len);
 }
 
 }  // namespace
 
+std::string PresenceMarker::LockPath(const std::string& title, const std::string& dataFolder) {
+  std::string name = title.substr(0, 60);
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
+  return dataFolder + "/" + name + ".lock";
+}
+
 bool PresenceMarker::Acquire(const std::string& title, const std::string& dataFolder) {
   Release();
-  sockaddr_un addr;
-  const socklen_t len = MarkerAddress(title, dataFolder, addr);
-  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const int fd = OpenLockFile(LockPath(title, dataFolder));
   if (fd < 0) return false;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+  if (!TryExclusive(fd)) {
     ::close(fd);
     return false;
   }
@@ -53,20 +49,20 @@ bool PresenceMarker::Acquire(const std::string& title, const std::string& dataFo
 }
 
 void PresenceMarker::Release() {
+  // The file stays: removing it could let two processes lock two different files.
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
 bool PresenceMarker::Exists(const std::string& title, const std::string& dataFolder) {
-  sockaddr_un addr;
-  const socklen_t len = MarkerAddress(title, dataFolder, addr);
-  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  // Connecting a datagram socket only checks that the name is bound; nothing is queued.
-  const int rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len);
-  const int err = errno;
-  ::close(fd);
-  return rc == 0 || (err != ECONNREFUSED && err != ENOENT);
+  const int fd = ::open(LockPath(title, dataFolder).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;  // never held here, or not ours to read
+  int rc;
+  do rc = ::flock(fd, LOCK_SH | LOCK_NB);
+  while (rc != 0 && errno == EINTR);
+  const bool held = rc != 0 && errno == EWOULDBLOCK;
+  ::close(fd);  // also lets go of the shared lock of the test
+  return held;
 }
 
 }  // namespace ar

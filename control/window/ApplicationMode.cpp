@@ -17,7 +17,7 @@ int RunApplicationMode(int argc, char** argv, const std::string& commandLine, Ev
   app.setApplicationName("velquin");
   QtOperatorMessages messages;
   ControlProgram program(commandLine, messages, log, starter);
-  if (!program.StartUp()) return 1;
+  if (!program.StartUp()) return program.ExitCode();
   {
     // Start-up goes on once the splash has closed itself.
     frmFastSplash splash(true);

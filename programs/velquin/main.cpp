@@ -2,6 +2,7 @@
 // otherwise application mode with the operator's windows. "/d": debug switch.
 #include "control/ControlProgram.h"
 #include "control/ServiceMode.h"
+#include "control/StopSignals.h"
 #include "store/Display.h"
 #include "store/ProgramArguments.h"
 #include "store/Trace.h"
@@ -30,13 +31,16 @@ class StandardErrorMessages final : public ar::OperatorMessages {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   std::signal(SIGPIPE, SIG_IGN);
+  // Before any thread exists, so that none of them takes a stop request in the middle of
+  // start-up; start-up honours it at a safe point (see StopSignals.h).
+  ar::HoldStopSignals();
   const std::string commandLine = ar::JoinArguments(argc, argv);
   ar::JournalEventLog log;
   ar::PosixProcessStarter starter;
   if (ar::CommandLineHasSwitch(commandLine, 's')) {
     StandardErrorMessages unused;
     ar::ControlProgram program(commandLine, unused, log, starter);
-    if (!program.StartUp()) return 1;
+    if (!program.StartUp()) return program.ExitCode();
     program.FinishStartUp();
     return ar::RunServiceMode(program);
   }
@@ -45,8 +49,8 @@ int main(int argc, char** argv) {
 #endif
   StandardErrorMessages messages;
   ar::ControlProgram program(commandLine, messages, log, starter);
-  if (!program.StartUp()) return 1;
+  if (!program.StartUp()) return program.ExitCode();
   program.FinishStartUp();
   std::cerr << "velquin: no display for the application window; use \"velquin /s\" to run the scheduler\n";
-  return 0;
+  return ar::kControlExitNormal;
 }

@@ -1,4 +1,6 @@
 #include "control/ControlProgram.h"
+#include "control/DatabaseMaintenance.h"
+#include "store/DataFolder.h"
 #include "store/Trace.h"
 #include "tests/support/TestDatabases.h"
 
@@ -47,12 +49,14 @@ TEST_F(ControlStartUp, OneInstanceAtATimeInEachMode) {
 
   ControlProgram second("", boxes, log, starter);
   EXPECT_FALSE(second.StartUp());
+  EXPECT_EQ(second.ExitCode(), kControlExitAlreadyRunning);
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text.rfind("A previous instance of Autoresponder is already running", 0), 0u);
   EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Critical);
 
   ControlProgram service("/S", boxes, log, starter);
   EXPECT_FALSE(service.StartUp());
+  EXPECT_EQ(service.ExitCode(), kControlExitAlreadyRunning);
   EXPECT_EQ(boxes.shown.size(), 1u) << "service mode shows no box";
   EXPECT_TRUE(log.entries.empty());
   EXPECT_NE(test::ReadWholeFile(db.Folder() + "/debug/trace.log").find(" Previous service already running\r\n"),
@@ -64,10 +68,46 @@ TEST_F(ControlStartUp, ServiceModeReportsStartUpErrorsToTheEventLog) {
   std::remove((db.Folder() + "/autoresponder.sto").c_str());
   ControlProgram service("/s /d", boxes, log, starter);
   EXPECT_FALSE(service.StartUp());
+  EXPECT_EQ(service.ExitCode(), kControlExitStartUpFailed);
   EXPECT_TRUE(boxes.shown.empty());
   ASSERT_EQ(log.entries.size(), 1u);
   EXPECT_EQ(log.entries[0].text.rfind("frmMain_load error: ", 0), 0u) << log.entries[0].text;
   EXPECT_EQ(log.entries[0].eventNumber, kEventMessage);
+}
+
+TEST_F(ControlStartUp, ABackupWithoutItsDatabaseIsRestoredNeverSeededOver) {
+  // A crash between moving the file aside and writing its copy leaves only the backup.
+  db.Config().Execute("insert into tblAutoresponders (AutoresponderName, Active) values ('kept', -1)");
+  db.Config().Close();
+  ASSERT_EQ(std::rename((db.Folder() + "/autoresponder.sto").c_str(), (db.Folder() + "/autoresponder.bak").c_str()), 0);
+  ControlProgram program("", boxes, log, starter);
+  ASSERT_TRUE(program.StartUp());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, kProblemTextA);
+  EXPECT_EQ(boxes.shown[0].title, "Autoresponder Database Problem");
+  EXPECT_EQ(program.Main().Scalar("select AutoresponderName from tblAutoresponders").AsText(), "kept");
+}
+
+TEST_F(ControlStartUp, AStopRequestEndsStartUpAtASafePoint) {
+  // Requested while the first database is being compacted: that copy is finished, the
+  // second database is left as it was, and the service ends without opening anything.
+  db.Config().Close();
+  db.Subscribers().Close();
+  bool stop = false;
+  ControlProgram service("/s", boxes, log, starter);
+  service.stopRequested = [&] { return stop; };
+  service.compactForTests = [&](const std::string& from, const std::string& to) {
+    VacuumInto(from, to);
+    stop = true;
+  };
+  EXPECT_FALSE(service.StartUp());
+  EXPECT_EQ(service.ExitCode(), kControlExitNormal);
+  EXPECT_FALSE(service.Main().IsOpen());
+  EXPECT_TRUE(FileExists(db.Folder() + "/autoresponder.bak"));
+  EXPECT_FALSE(FileExists(db.Folder() + "/subscribers.bak"));
+  ASSERT_EQ(log.entries.size(), 1u);
+  EXPECT_EQ(log.entries[0].text, "Autoresponder stopping");
+  EXPECT_EQ(log.entries[0].eventNumber, kEventStopping);
 }
 
 TEST_F(ControlStartUp, DebugSwitchAndItsMenuCheckMark) {

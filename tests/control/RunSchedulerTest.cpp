@@ -2,9 +2,13 @@
 #include "store/PresenceMarker.h"
 #include "store/Trace.h"
 #include "tests/support/ClockGuard.h"
+#include "tests/support/Subprocess.h"
 #include "tests/support/TestDatabases.h"
 
+#include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace ar {
 namespace {
@@ -125,6 +129,37 @@ TEST_F(Scheduling, AFailedStartIsTracedAndTheScheduleGoesOn) {
             std::string::npos);
   starter.fail = false;
   EXPECT_EQ(TickAt({1}), Minutes{1});
+}
+
+TEST(PosixProcessStarter, TheChildStartsWithNoSignalBlockedOrIgnored) {
+  // As velquin runs: the stop signals held back, SIGPIPE ignored. The child reports its
+  // own mask and ignored set as the kernel shows them.
+  test::TempFolder folder;
+  const std::string script = folder.File("report-signals");
+  test::WriteWholeFile(script, "#!/bin/sh\nexec grep -E '^Sig(Blk|Ign):' /proc/self/status > \"$1\"\n");
+  ASSERT_EQ(::chmod(script.c_str(), 0700), 0);
+  sigset_t held, saved;
+  sigemptyset(&held);
+  sigaddset(&held, SIGTERM);
+  sigaddset(&held, SIGINT);
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &held, &saved), 0);
+  struct sigaction ignore{}, savedPipe{};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGPIPE, &ignore, &savedPipe), 0);
+
+  PosixProcessStarter starter;
+  const pid_t pid = starter.Start(script, folder.File("status"));
+  const bool ended = test::WaitUntil([&] { return !starter.Running(pid); });
+
+  ::sigaction(SIGPIPE, &savedPipe, nullptr);
+  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+  ASSERT_TRUE(ended);
+  const std::string status = test::ReadWholeFile(folder.File("status"));
+  unsigned long long blocked = ~0ULL, ignored = ~0ULL;
+  ASSERT_EQ(std::sscanf(status.c_str(), "SigBlk: %llx SigIgn: %llx", &blocked, &ignored), 2) << status;
+  EXPECT_EQ(blocked, 0u) << status;
+  // Signals 1 to 31; the C library keeps two real-time signals of its own ignored.
+  EXPECT_EQ(ignored & 0x7fffffffULL, 0u) << status;
 }
 
 }  // namespace

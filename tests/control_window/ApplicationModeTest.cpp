@@ -89,7 +89,7 @@ TEST_F(ApplicationMode, AnotherInstanceEndsStartUpWithItsMessageAndNoWindow) {
         if (!running.StartUp()) std::exit(7);
         std::exit(Run(""));
       },
-      ::testing::ExitedWithCode(1),
+      ::testing::ExitedWithCode(kControlExitAlreadyRunning),
       AllOf(HasSubstr("box [Autoresponder] A previous instance of Autoresponder is already running"),
             Not(HasSubstr("splash ")), Not(HasSubstr("main "))));
 }

@@ -89,7 +89,7 @@ TEST(Concurrency, ExclusiveDatabaseLockIsRefusedWhileAProgramHoldsTheFiles) {
   ReleaseDatabaseLock(fd);
 }
 
-TEST(SeedDatabases, CopiesOnlyMissingFiles) {
+TEST(SeedDatabases, CopiesOnlyMissingFilesAndNeverOverABackup) {
   test::TempFolder program, data;
   test::WriteWholeFile(program.File("autoresponder.tem"), "A");
   test::WriteWholeFile(program.File("subscribers.tem"), "S");
@@ -97,6 +97,16 @@ TEST(SeedDatabases, CopiesOnlyMissingFiles) {
   EXPECT_EQ(SeedDatabases(program.Path(), data.Path()), "autoresponder.sto");
   EXPECT_EQ(test::ReadWholeFile(data.File("autoresponder.sto")), "A");
   EXPECT_EQ(test::ReadWholeFile(data.File("subscribers.sto")), "kept");
+
+  // A backup without its file is for maintenance to restore.
+  ASSERT_EQ(std::rename(data.File("subscribers.sto").c_str(), data.File("subscribers.bak").c_str()), 0);
+  EXPECT_EQ(SeedDatabases(program.Path(), data.Path()), "");
+  EXPECT_FALSE(FileExists(data.File("subscribers.sto")));
+
+  // A missing initial database is an error, not a silent gap.
+  std::remove(data.File("subscribers.bak").c_str());
+  std::remove(program.File("subscribers.tem").c_str());
+  EXPECT_THROW(SeedDatabases(program.Path(), data.Path()), std::runtime_error);
 }
 
 }  // namespace
