@@ -1,7 +1,10 @@
 #include "control/window/frmMain.h"
 
 #include "control/ControlProgram.h"
+#include "control/window/WindowOpeners.h"
+#include "control/window/frmConfiguration.h"
 #include "control/window/frmFastSplash.h"
+#include "control/window/frmTestPOPServer.h"
 #include "store/DataFolder.h"
 #include "widgets/DesktopOpener.h"
 #include "widgets/MessageBoxes.h"
@@ -29,10 +32,10 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   AddEntry(file, "menuRunMonitorSystem", "Run Monitor System", &frmMain::RunMonitorSystem);
   AddEntry(file, "menuExit", "E&xit", &frmMain::Exit);
 
-  // The settings windows come with later work; their entries stand ready, switched off.
   QMenu* settings = menuBar()->addMenu("&Settings");
-  for (const auto& [name, text] : {std::pair{"menuConfiguration", "&Configuration"},
-                                   std::pair{"menuBlackoutDays", "Blackout Days"},
+  AddEntry(settings, "menuConfiguration", "&Configuration", &frmMain::Configuration);
+  // The other settings windows come with later work; their entries stand ready, switched off.
+  for (const auto& [name, text] : {std::pair{"menuBlackoutDays", "Blackout Days"},
                                    std::pair{"menuManageTemplates", "Manage &Templates"}})
     AddEntry(settings, name, text, nullptr)->setEnabled(false);
 
@@ -53,6 +56,12 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   AddEntry(help, "menuSupport", "Support", &frmMain::Support);
   AddEntry(help, "menuUpdate", "Check for updates", &frmMain::Support);
   AddEntry(help, "menuAbout", "&About", &frmMain::About);
+
+  // The mailbox server test, opened from the autoresponder editor.
+  Openers().mailboxTest = [](QWidget* from, const MailboxTestSettings& s) {
+    frmTestPOPServer test({s.serverType, s.server, s.username, s.password, s.tls}, from);
+    test.exec();
+  };
 
   // Ticks that fall while a handler of this window runs (a message box or the splash may
   // be open) wait until it has finished.
@@ -151,6 +160,21 @@ void frmMain::OpenDocument(const char* name) { DesktopOpener::Open(program_.Prog
 void frmMain::About() {
   frmFastSplash splash(false, this);
   splash.exec();
+}
+
+void frmMain::Configuration() {
+  // One configuration window at a time: choosing the entry again brings it forward.
+  for (QMdiSubWindow* w : area_->subWindowList())
+    if (w->widget() && w->widget()->objectName() == "frmConfiguration") {
+      area_->setActiveSubWindow(w);
+      return;
+    }
+  auto* window = new frmConfiguration(program_.Main());
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  QMdiSubWindow* frame = area_->addSubWindow(window);
+  frame->show();
+  area_->setActiveSubWindow(frame);
+  window->setFocus();
 }
 
 void frmMain::UpdateWindowMenu() {

@@ -46,6 +46,7 @@ class frmMain : public QMainWindow {
   void RunMonitorSystem();
   void Exit();
   void DebugMode();
+  void Configuration();
   void ViewTrace() { ViewLog("trace.log"); }
   void ViewTracepop() { ViewLog("tracepop.log"); }
   void HelpFiles() { OpenDocument("README.md"); }
