@@ -37,6 +37,16 @@ QCheckBox* AddCheck(QWidget* parent, const char* name, const char* text = "") {
   return check;
 }
 
+// A field for a few characters (a time, a number of minutes), with what follows it.
+QHBoxLayout* Short(QWidget* field, QWidget* after = nullptr) {
+  field->setMaximumWidth(field->fontMetrics().horizontalAdvance(QString(12, '0')));
+  auto* row = new QHBoxLayout;
+  row->addWidget(field);
+  if (after) row->addWidget(after);
+  row->addStretch();
+  return row;
+}
+
 QPushButton* AddButton(QWidget* parent, const char* name, const char* text) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(name);
@@ -81,13 +91,13 @@ frmConfiguration::frmConfiguration(Connection& config, QWidget* parent) : QWidge
                       AddLabel(admin, "lblSummaryReportEmailTime", "Time to send summary report:"),
                       AddText(admin, "txtSummaryReportEmailTime")};
   settings->addWidget(summaryControls_[0], 2, 0);
-  settings->addWidget(summaryControls_[1], 2, 1, 1, 2);
-  settings->addWidget(summaryControls_[2], 3, 1, 1, 2);
+  settings->addWidget(summaryControls_[1], 2, 1);
+  settings->addWidget(summaryControls_[2], 3, 1);
   settings->addWidget(summaryControls_[3], 4, 0);
-  settings->addWidget(summaryControls_[4], 4, 1);
+  settings->addLayout(Short(summaryControls_[4]), 4, 1);
   settings->addWidget(AddLabel(admin, "lblPOPCycleMinutes", "POP account monitoring cycle:"), 5, 0);
-  settings->addWidget(AddText(admin, "txtPOPCycleMinutes"), 5, 1);
-  settings->addWidget(AddLabel(admin, "lblPOPCycleUnit", "(minutes)"), 5, 2);
+  settings->addLayout(Short(AddText(admin, "txtPOPCycleMinutes"), AddLabel(admin, "lblPOPCycleUnit", "(minutes)")),
+                      5, 1);
   settings->setColumnStretch(1, 1);
   connect(daily, &QCheckBox::toggled, this, &frmConfiguration::ApplySummaryEmailState);
   Text("txtSummaryReportEmailTime")->installEventFilter(this);
