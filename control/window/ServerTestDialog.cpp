@@ -61,7 +61,6 @@ void ServerTestDialog::AddLine(const QString& line) {
 }
 
 void ServerTestDialog::Finished() {
-  finished_ = true;
   cursor_.reset();
   cmdContinue_->setEnabled(true);
   cmdContinue_->setFocus();

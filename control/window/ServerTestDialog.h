@@ -23,9 +23,6 @@ class ServerTestDialog : public QDialog {
   // Closing by any way (the button, the window's close box, Escape) ends the test.
   void done(int result) override;
 
-  // The test has started and not yet finished.
-  bool Running() const { return runner_ && !finished_; }
-
  protected:
   ServerTestDialog(const char* objectName, const char* title, QWidget* parent);
   // Called once, when the dialog is first shown and painted.
@@ -45,7 +42,6 @@ class ServerTestDialog : public QDialog {
   std::unique_ptr<ServerTestRunner> runner_;
   std::optional<WaitCursor> cursor_;
   bool shown_ = false;
-  bool finished_ = false;
 };
 
 }  // namespace ar
