@@ -41,17 +41,16 @@ void ServerTestDialog::showEvent(QShowEvent* event) {
 
 void ServerTestDialog::Start(ServerDialogue dialogue) {
   cursor_.emplace();
-  // The runner calls these on its own thread while this dialog exists (it is taken away
-  // before the dialog goes); the work is handed to the dialog's thread.
-  ServerTestRunner::Listener listener{[this](const std::string& line) {
-                                        QMetaObject::invokeMethod(
-                                            this, [this, text = QString::fromStdString(line)] { AddLine(text); },
-                                            Qt::QueuedConnection);
-                                      },
-                                      [this] {
-                                        QMetaObject::invokeMethod(
-                                            this, [this] { Finished(); }, Qt::QueuedConnection);
-                                      }};
+  // The runner calls the listener on its own thread, and never once the dialog has begun
+  // to go (Abandon takes it away first); the work is handed to the dialog's thread.
+  auto post = [this](std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+  };
+  ServerTestRunner::Listener listener;
+  listener.line = [this, post](const std::string& line) {
+    post([this, text = QString::fromStdString(line)] { AddLine(text); });
+  };
+  listener.finished = [this, post] { post([this] { Finished(); }); };
   runner_ = std::make_unique<ServerTestRunner>(std::move(dialogue), std::move(listener));
 }
 
