@@ -3,9 +3,11 @@
 #include "control/ControlProgram.h"
 #include "control/window/WindowOpeners.h"
 #include "control/window/frmBlackoutDays.h"
+#include "control/window/frmConfiguration.h"
 #include "control/window/frmFastSplash.h"
 #include "control/window/frmProjectDetail.h"
 #include "control/window/frmProjectList.h"
+#include "control/window/frmTestPOPServer.h"
 #include "store/DataFolder.h"
 #include "widgets/DesktopOpener.h"
 #include "widgets/MessageBoxes.h"
@@ -33,9 +35,9 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   AddEntry(file, "menuRunMonitorSystem", "Run Monitor System", &frmMain::RunMonitorSystem);
   AddEntry(file, "menuExit", "E&xit", &frmMain::Exit);
 
-  // The settings windows still to come have their entries ready, switched off.
+  // The template manager comes with later work; its entry stands ready, switched off.
   QMenu* settings = menuBar()->addMenu("&Settings");
-  AddEntry(settings, "menuConfiguration", "&Configuration", nullptr)->setEnabled(false);
+  AddEntry(settings, "menuConfiguration", "&Configuration", &frmMain::Configuration);
   AddEntry(settings, "menuBlackoutDays", "Blackout Days", &frmMain::BlackoutDays);
   AddEntry(settings, "menuManageTemplates", "Manage &Templates", nullptr)->setEnabled(false);
 
@@ -60,6 +62,11 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   Openers().projectDetail = [this](QWidget*) {
     OpenProjectDetail(*area_, ControlContext{program_.Main(), program_.Subscribers(), program_.DataFolder(),
                                              program_.ProgramFolder()});
+  };
+  // The mailbox server test, opened from the autoresponder editor.
+  Openers().mailboxTest = [](QWidget* from, const MailboxTestSettings& s) {
+    frmTestPOPServer test({s.serverType, s.server, s.username, s.password, s.tls}, from);
+    test.exec();
   };
 
   // Ticks that fall while a handler of this window runs (a message box or the splash may
@@ -175,6 +182,21 @@ void frmMain::OpenDocument(const char* name) { DesktopOpener::Open(program_.Prog
 void frmMain::About() {
   frmFastSplash splash(false, this);
   splash.exec();
+}
+
+void frmMain::Configuration() {
+  // One configuration window at a time: choosing the entry again brings it forward.
+  for (QMdiSubWindow* w : area_->subWindowList())
+    if (w->widget() && w->widget()->objectName() == "frmConfiguration") {
+      area_->setActiveSubWindow(w);
+      return;
+    }
+  auto* window = new frmConfiguration(program_.Main());
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  QMdiSubWindow* frame = area_->addSubWindow(window);
+  frame->show();
+  area_->setActiveSubWindow(frame);
+  window->setFocus();
 }
 
 void frmMain::UpdateWindowMenu() {

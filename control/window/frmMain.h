@@ -49,6 +49,7 @@ class frmMain : public QMainWindow {
   void BlackoutDays();
   void Exit();
   void DebugMode();
+  void Configuration();
   void ViewTrace() { ViewLog("trace.log"); }
   void ViewTracepop() { ViewLog("tracepop.log"); }
   void HelpFiles() { OpenDocument("README.md"); }

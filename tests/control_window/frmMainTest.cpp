@@ -78,7 +78,7 @@ TEST_F(MainWindow, FrameCaptionAndTheWholeMenu) {
         {"menuRunMonitorSystem", "Run Monitor System", true},
         {"menuExit", "E&xit", true}}},
       {"&Settings",
-       {{"menuConfiguration", "&Configuration", false},
+       {{"menuConfiguration", "&Configuration", true},
         {"menuBlackoutDays", "Blackout Days", true},
         {"menuManageTemplates", "Manage &Templates", false}}},
       {"&Debug",

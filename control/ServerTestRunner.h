@@ -1,0 +1,57 @@
+#pragma once
+// A server test runs its dialogue on a thread of its own, so that the window that shows
+// it stays responsive while the server is waited for. The window hears of every list
+// line and of the end of the test through a listener. Destroying the runner (the window
+// closing) abandons the test: the listener hears nothing more, the dialogue is asked to
+// stop (it stops at its next step, once the socket call under way has returned, at the
+// latest after the socket's time-out) and its thread is joined in the background.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+namespace ar {
+
+using ListLine = std::function<void(const std::string& line)>;
+
+// One test's dialogue. `run` lists its lines until the test is over and gives up when a
+// stop is requested; `close`, when given, runs after it once the window has gone, to end
+// what `run` left open (a login kept for as long as the window shows it).
+struct ServerDialogue {
+  std::function<void(const ListLine& list, std::stop_token stop)> run;
+  std::function<void()> close;
+};
+
+class ServerTestRunner {
+ public:
+  // Both are called on the runner's thread, never after the runner is gone.
+  struct Listener {
+    ListLine line;
+    std::function<void()> finished;  // `run` has returned
+  };
+
+  ServerTestRunner(ServerDialogue dialogue, Listener listener);
+  ~ServerTestRunner();
+  ServerTestRunner(const ServerTestRunner&) = delete;
+  ServerTestRunner& operator=(const ServerTestRunner&) = delete;
+
+  // Abandoned dialogues whose thread has not ended yet.
+  static int AbandonedRunning();
+  // Waits until every abandoned dialogue has ended; false when the limit passed first.
+  static bool WaitForAbandoned(std::chrono::milliseconds limit);
+
+  struct State;
+
+ private:
+  std::shared_ptr<State> state_;
+  std::jthread thread_;
+};
+
+// The trace of a test's dialogue on its thread: unforced lines follow the debug switch as
+// it stood when the test started (the window may flip it meanwhile), and a line that
+// cannot be written is lost rather than ending the test.
+std::function<void(const std::string& message, bool force)> ServerTestTrace(bool debugSwitch);
+
+}  // namespace ar
