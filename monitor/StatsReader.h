@@ -25,6 +25,7 @@ struct DatabaseFigures {
   // Not empty: the databases could not be read, and nothing below is filled.
   std::string error;
   std::optional<StatusRow> status;  // empty when tblStatus has no row
+  bool counted = false;             // the three 24-hour figures below were counted
   int64_t emailsSent = 0;
   int64_t newSubscribers = 0;
   std::string activeAutoresponders = "0";
@@ -36,10 +37,11 @@ class StatsReader {
   explicit StatsReader(std::string dataFolder) : dataFolder_(std::move(dataFolder)) {}
 
   // Opens the databases when they are not open (the first failure is traced as
-  // "frmtamsel_load: "), then reads the status row and the four figures. Never throws:
-  // a failure is traced as "frmtamsel:RefreshStats: " and returned in error, and the
-  // connections are opened afresh by the next call.
-  DatabaseFigures Read();
+  // "frmtamsel_load: "), then reads the status row, the active count and, with
+  // withCounts, the three 24-hour figures, which scan every subscriber table. Never
+  // throws: a failure is traced as "frmtamsel:RefreshStats: " and returned in error, and
+  // the connections are opened afresh by the next call.
+  DatabaseFigures Read(bool withCounts = true);
   bool IsOpen() const { return files_.IsOpen(); }
   void Close() { files_.Close(); }
 

@@ -175,14 +175,19 @@ void frmtamsel::RefreshStats() {
   }
   try {
     ShowRunning(PresenceMarker::Exists("velquin", setup_.dataFolder) || IsEXEInTaskList("velquin", setup_.procRoot));
-    // The figures take time: show that they are being worked out.
-    for (QLabel* label : {lblEmailsLast24Hours_, lblNewSubscribersLast24Hours_}) {
-      label->setText("...");
-      label->repaint();
+    // The 24-hour figures scan every subscriber table: they are counted while someone
+    // can see them, and at once when the window is shown again.
+    const bool withCounts = isVisible();
+    if (withCounts) {
+      // The figures take time: show that they are being worked out.
+      for (QLabel* label : {lblEmailsLast24Hours_, lblNewSubscribersLast24Hours_}) {
+        label->setText("...");
+        label->repaint();
+      }
     }
     refreshing_ = true;
-    QMetaObject::invokeMethod(counter_, [this] {
-      DatabaseFigures figures = reader_.Read();
+    QMetaObject::invokeMethod(counter_, [this, withCounts] {
+      DatabaseFigures figures = reader_.Read(withCounts);
       QMetaObject::invokeMethod(this, [this, figures = std::move(figures)] { ApplyFigures(figures); },
                                 Qt::QueuedConnection);
     });
@@ -228,9 +233,10 @@ void frmtamsel::ShowFigures(const DatabaseFigures& figures) {
     ShowConnectionStatus(lblSMTPStatus_, figures.status->smtpError);
     ShowConnectionStatus(lblPOPStatus_, figures.status->popError);
   }
+  lblNumberAutoresponders_->setText(QString::fromStdString(figures.activeAutoresponders));
+  if (!figures.counted) return;
   lblEmailsLast24Hours_->setText(QString::number(figures.emailsSent));
   lblNewSubscribersLast24Hours_->setText(QString::number(figures.newSubscribers));
-  lblNumberAutoresponders_->setText(QString::fromStdString(figures.activeAutoresponders));
   lblUnSubscribesLast24Hours_->setText(QString::number(figures.unsubscribes));
 }
 
@@ -261,6 +267,7 @@ void frmtamsel::ShowMonitorWindow() {
   if (isHidden()) {
     show();
     icon_.Modify();
+    RefreshStats();  // the figures were not counted while hidden
   }
   if (isMinimized()) showNormal();
   raise();

@@ -219,6 +219,22 @@ TEST_F(MonitorWindow, TheCloseBoxHidesWhileTheIconStaysAndExitEnds) {
   EXPECT_FALSE(Timer()->isActive());
 }
 
+TEST_F(MonitorWindow, WhileHiddenItFollowsTheRunsAndCountsWhenShownAgain) {
+  const int64_t a1 = data.db.AddAutoresponder("a1", true);
+  Open(true);
+  EXPECT_EQ(Text("lblNewSubscribersLast24Hours"), "0");
+  window->close();
+  data.AddSubscriber(a1, 0.5);
+  SetLastRun(kNow, 1, 0);
+  Refresh();
+  EXPECT_EQ(Lines().size(), 2u) << "the new run is listed";
+  EXPECT_EQ(Text("lblNewSubscribersLast24Hours"), "0") << "nobody sees the figures: they are not counted";
+
+  icon->DoubleClick();
+  WaitForRefresh();
+  EXPECT_EQ(Text("lblNewSubscribersLast24Hours"), "1");
+}
+
 TEST_F(MonitorWindow, WithoutANotificationAreaTheCloseBoxEndsTheMonitor) {
   Open(false);
   EXPECT_FALSE(icon->Shown());
