@@ -12,12 +12,13 @@ SystemTrayIcon::SystemTrayIcon(QObject* parent) : NotificationIcon(parent) {
 }
 
 bool SystemTrayIcon::Add(const QIcon& icon, const QString& toolTip, QMenu* menu) {
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
   tray_.setIcon(icon);
   tray_.setToolTip(toolTip);
   tray_.setContextMenu(menu);
+  // Shown also without a notification area: started with the session, the monitor may
+  // come before the desktop's panel, and the icon then docks once the panel is there.
   tray_.show();
-  return true;
+  return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void SystemTrayIcon::Modify() {

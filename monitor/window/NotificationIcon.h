@@ -16,11 +16,12 @@ class NotificationIcon : public QObject {
   using QObject::QObject;
 
   // Puts the icon with its tooltip and pop-up menu into the notification area; false
-  // when the desktop has none.
+  // when the desktop has none (now).
   virtual bool Add(const QIcon& icon, const QString& toolTip, QMenu* menu) = 0;
   virtual void Modify() = 0;
   virtual void Delete() = 0;
-  // Whether the icon is in the notification area now.
+  // Whether the icon is in the notification area now; a desktop may gain or lose its
+  // notification area while the monitor runs.
   virtual bool Shown() const = 0;
 
  signals:
