@@ -77,7 +77,11 @@ frmtamsel::frmtamsel(MonitorSetup setup, NotificationIcon& icon, QWidget* parent
   timerRefreshStats_ = new QTimer(this);
   timerRefreshStats_->setObjectName("timerRefreshStats");
   timerRefreshStats_->setInterval(kRefreshIntervalMs);
-  connect(timerRefreshStats_, &QTimer::timeout, this, &frmtamsel::RefreshStats);
+  // A tick that falls while the counting still runs is passed over: on lists too long to
+  // count within one interval the counting would otherwise never rest.
+  connect(timerRefreshStats_, &QTimer::timeout, this, [this] {
+    if (!refreshing_) RefreshStats();
+  });
   connect(&icon_, &NotificationIcon::OpenRequested, this, &frmtamsel::ShowMonitorWindow);
 }
 
@@ -173,6 +177,7 @@ void frmtamsel::RefreshStats() {
     refreshAgain_ = true;
     return;
   }
+  refreshErrors_.clear();
   try {
     ShowRunning(PresenceMarker::Exists("velquin", setup_.dataFolder) || IsEXEInTaskList("velquin", setup_.procRoot));
     // The 24-hour figures scan every subscriber table: they are counted while someone
@@ -191,10 +196,11 @@ void frmtamsel::RefreshStats() {
       QMetaObject::invokeMethod(this, [this, figures = std::move(figures)] { ApplyFigures(figures); },
                                 Qt::QueuedConnection);
     });
-    traps_.Report(kRefreshTrap, {});
+    return;  // ApplyFigures ends the refresh
   } catch (const std::exception& e) {
-    traps_.Report(kRefreshTrap, {e.what()});
+    refreshErrors_.push_back(e.what());
   }
+  traps_.Report(kRefreshTrap, refreshErrors_);
 }
 
 void frmtamsel::ShowRunning(bool running) {
@@ -210,8 +216,9 @@ void frmtamsel::ApplyFigures(const DatabaseFigures& figures) {
     ShowFigures(figures);
     lblStatus_->setText(PresenceMarker::Exists("ostrel", setup_.dataFolder) ? "Checking emails..." : "");
   } catch (const std::exception& e) {
-    traps_.Report(kRefreshTrap, {e.what()});
+    refreshErrors_.push_back(e.what());
   }
+  traps_.Report(kRefreshTrap, refreshErrors_);
   ++refreshesDone_;
   if (refreshAgain_) {
     refreshAgain_ = false;

@@ -11,9 +11,9 @@
 #include <QPalette>
 #include <QWidget>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QListWidget;
@@ -48,6 +48,7 @@ class frmtamsel : public QWidget {
   // The start steps after the single-instance test: the start traces, the first refresh
   // (which opens the connections), the notification-area icon and the refresh timer.
   void Load();
+  // Asked for while a refresh is under way, it runs once that one has finished.
   void RefreshStats();
   void LogStatus(const std::string& message, bool timeStamp);
   void ShowMonitorWindow();
@@ -81,6 +82,7 @@ class frmtamsel : public QWidget {
   StatsReader reader_;
   RefreshLines refreshLines_;
   TrapLines traps_;
+  std::vector<std::string> refreshErrors_;  // of the refresh under way, on the window's side
   QThread* countingThread_;
   QObject* counter_;  // lives on the counting thread
   QTimer* timerRefreshStats_;
