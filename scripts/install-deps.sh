@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libsqlite3-dev libssl-dev qt6-base-dev libsystemd-dev ca-certificates)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libgmime-3.0-dev openssl
-             dovecot-core dovecot-pop3d dovecot-imapd postfix xvfb)
+             dovecot-core dovecot-pop3d dovecot-imapd postfix)
 fi
 
 missing=()

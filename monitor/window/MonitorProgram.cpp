@@ -76,19 +76,26 @@ int RunMonitor(int argc, char** argv) {
   return app.exec();
 }
 
+frmtamsel* ShowMonitorForScreenshot(const std::string& dataFolder) {
+  auto* icon = new SystemTrayIcon;
+  auto* window = new frmtamsel(Setup(dataFolder), *icon);
+  icon->setParent(window);
+  window->show();
+  window->Load();
+  const QDeadlineTimer limit(60000);
+  while ((window->RefreshesDone() == 0 || window->Refreshing()) && !limit.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+  QCoreApplication::processEvents();
+  return window;
+}
+
 int SaveMonitorScreenshot(int argc, char** argv, const std::string& dataFolder, const std::string& pngPath) {
   QApplication app(argc, argv);
   SetTraceFile(dataFolder + "/debug/trace.log");
-  SystemTrayIcon icon;
-  frmtamsel window(Setup(dataFolder), icon);
-  window.show();
-  window.Load();
-  const QDeadlineTimer limit(60000);
-  while ((window.RefreshesDone() == 0 || window.Refreshing()) && !limit.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-  QCoreApplication::processEvents();
-  const bool saved = window.grab().save(QString::fromStdString(pngPath), "PNG");
-  window.EndMonitor();
+  frmtamsel* window = ShowMonitorForScreenshot(dataFolder);
+  const bool saved = window->grab().save(QString::fromStdString(pngPath), "PNG");
+  window->EndMonitor();
+  delete window;
   return saved ? 0 : 1;
 }
 

@@ -8,8 +8,13 @@ namespace ar {
 // Runs the monitor until it ends; returns the exit code. Needs a display.
 int RunMonitor(int argc, char** argv);
 
-// Shows the window over a data folder, waits for its first refresh and saves a picture
-// of it as PNG (the documentation's screenshots). Returns 0 when saved.
+class frmtamsel;
+
+// For pictures of the window: shows it over a data folder once its first refresh is done.
+// The window owns its icon; the caller closes and deletes it. Needs a QApplication.
+frmtamsel* ShowMonitorForScreenshot(const std::string& dataFolder);
+
+// Saves such a picture as PNG; returns 0 when saved.
 int SaveMonitorScreenshot(int argc, char** argv, const std::string& dataFolder, const std::string& pngPath);
 
 }  // namespace ar
