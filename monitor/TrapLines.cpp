@@ -1,0 +1,25 @@
+#include "monitor/TrapLines.h"
+
+#include "store/Trace.h"
+
+#include <exception>
+
+namespace ar {
+
+void TrapLine(const std::string& label, const std::string& error) {
+  try {
+    TraceLog(label + error, true);
+  } catch (const std::exception&) {
+  }
+}
+
+void TrapLines::Report(const std::string& label, const std::vector<std::string>& errors) {
+  std::set<std::string> now;
+  std::lock_guard lock(mutex_);
+  std::set<std::string>& before = previous_[label];
+  for (const std::string& error : errors)
+    if (now.insert(error).second && !before.contains(error)) TrapLine(label, error);
+  before.swap(now);
+}
+
+}  // namespace ar
