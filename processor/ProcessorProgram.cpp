@@ -47,6 +47,8 @@ int ProcessorProgram::StartUp(std::string& error) {
   ctx_.subscribers = &files_.subscribers;
   ctx_.status = &status_;
   ctx_.socket = &socket_;
+  ctx_.stop = &stop_;
+  socket_.SetStopToken(&stop_);
   ctx_.closeDatabases = [this] { files_.Close(); };
   run_ = std::make_unique<ProcessRun>(ctx_, mailbox_, events_, commandLine_.autoresponderId);
   run_->StartUp();
