@@ -51,5 +51,7 @@ class ProcessorProgram {
 
 // The busy time-out of the processor's connections: $AUTORESPONDER_DB_TIMEOUT_MS, else 30 s.
 int DatabaseTimeoutMs();
+// How long an SMTP reply may take: $AUTORESPONDER_SMTP_TIMEOUT_MS, else 120 s.
+int SmtpReplyTimeoutMs();
 
 }  // namespace ar

@@ -195,6 +195,7 @@ void FakeServer::Run() {
       problems_.push_back("connection " + std::to_string(i + 1) + ": the client never connected");
       return;
     }
+    ++accepted_;
     Serve(static_cast<int>(i), fd);
   }
 }

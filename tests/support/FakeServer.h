@@ -76,6 +76,8 @@ class FakeServer {
   std::vector<std::string> Finish();
   // Everything each connection received from the client.
   const std::vector<std::string>& Received() const { return received_; }
+  // How many connections the server has accepted so far.
+  int Accepted() const { return accepted_; }
 
  private:
   void Run();
@@ -86,6 +88,7 @@ class FakeServer {
   int listenFd_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<int> accepted_{0};
   std::thread thread_;
   bool finished_ = false;
   std::vector<std::string> problems_;
