@@ -4,14 +4,20 @@
 #include "store/Schema.h"
 #include "store/Trace.h"
 
+#include <chrono>
+#include <functional>
+
 namespace ar {
 namespace {
 // Due subscribers are read in pages by key, so that a list of any size is held in
 // memory a page at a time.
 constexpr int kPageSize = 500;
 
-// Switches a connection to writes that skip the disk flush, and back to full flushes when
-// it goes, whatever happened.
+// Marks are written without waiting for the disk: a killed process loses none of them,
+// and a flush for every mark would cut the pace of a pass to a fifth. One write a second
+// does wait, and so makes every mark before it durable too: a power loss can lose at
+// most the last second's marks (their messages may then go twice). The guard restores
+// full flushes when it goes, whatever happened.
 class DurabilityGuard {
  public:
   explicit DurabilityGuard(Connection& c) : c_(c) { c_.Execute("PRAGMA synchronous=NORMAL"); }
@@ -20,6 +26,17 @@ class DurabilityGuard {
       Restore();
     } catch (const std::exception&) {
     }
+  }
+  void Write(const std::function<void()>& write) {
+    const auto now = std::chrono::steady_clock::now();
+    if (restored_ || now - lastFlush_ < std::chrono::seconds(1)) {
+      write();
+      return;
+    }
+    c_.Execute("PRAGMA synchronous=FULL");
+    write();
+    c_.Execute("PRAGMA synchronous=NORMAL");
+    lastFlush_ = now;
   }
   void Restore() {
     if (restored_) return;
@@ -30,6 +47,7 @@ class DurabilityGuard {
  private:
   Connection& c_;
   bool restored_ = false;
+  std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
 };
 
 // "?,?,?" for n parameters.
@@ -56,15 +74,13 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
                       : "select * from tblAutoresponderEvents where Active<>0 AND AutoresponderID=? AND EventInterval<>0"
                         " ORDER BY EventInterval,AutoresponderEventID";
     RowSet event = ctx_.config->Query(events, {Value(autoresponderId)});
+    DurabilityGuard durability(*ctx_.subscribers);
     PassState pass;
     pass.autoresponderId = autoresponderId;
+    pass.write = [&durability](const std::function<void()>& write) { durability.Write(write); };
     for (RowSet scan = event; !scan.Eof(); scan.MoveNext())
       pass.order.push_back({scan.Field("AutoresponderEventID").AsInteger(), scan.Field("EventInterval").AsInteger()});
 
-    // The staged marks of a pass are written without waiting for the disk each time (an
-    // application crash still loses none of them); the commit of the pass waits for the
-    // disk and so makes every staged mark before it durable as well.
-    DurabilityGuard durability(*ctx_.subscribers);
     PassEnd end = PassEnd::Completed;
     for (std::size_t position = 0; !event.Eof() && end == PassEnd::Completed; event.MoveNext(), ++position)
       end = SendEvent(pass, position, event, settings);
@@ -175,7 +191,7 @@ PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const R
                      PrintableText(stored),
                  true);
         ctx_.LogStatus("Skipped unusable address: " + PrintableText(stored) + " for event " + eventName);
-        Mark(autoresponderId, after, eventId);
+        Mark(pass, after, eventId);
         continue;
       }
       const MessageOutcome outcome = message_.SendEventMessage(stored, event, settings);
@@ -190,7 +206,7 @@ bool EventScheduler::Record(PassState& pass, MessageOutcome outcome, const Value
                             const std::string& address, const std::string& eventName) {
   if (CountsAsDone(outcome)) {
     ctx_.LogStatus("Sent event email to: " + address + " for event " + eventName);
-    Mark(pass.autoresponderId, subscriberId, eventId);
+    Mark(pass, subscriberId, eventId);
     pass.serverFailuresInRow = 0;
     return true;
   }
@@ -210,10 +226,12 @@ bool EventScheduler::Record(PassState& pass, MessageOutcome outcome, const Value
   return false;
 }
 
-void EventScheduler::Mark(int64_t autoresponderId, const Value& subscriberId, const Value& eventId) {
-  ctx_.subscribers->Execute("update " + SubscriberTable(autoresponderId) +
-                                " set TempLastEventSentTime=now(), LastAutoresponderEventID=? where SubscriberID=?",
-                            {eventId, subscriberId});
+void EventScheduler::Mark(const PassState& pass, const Value& subscriberId, const Value& eventId) {
+  pass.write([&] {
+    ctx_.subscribers->Execute("update " + SubscriberTable(pass.autoresponderId) +
+                                  " set TempLastEventSentTime=now(), LastAutoresponderEventID=? where SubscriberID=?",
+                              {eventId, subscriberId});
+  });
 }
 
 }  // namespace ar

@@ -13,6 +13,7 @@
 #include "processor/EventMessage.h"
 #include "processor/RunContext.h"
 
+#include <functional>
 #include <unordered_set>
 #include <vector>
 
@@ -43,6 +44,8 @@ class EventScheduler : public EventProcessor {
     // that the failed one stays due and the order of the sequence holds.
     std::unordered_set<int64_t> failed;
     int serverFailuresInRow = 0;
+    // Runs a write of a mark with the pass's durability (see DurabilityGuard).
+    std::function<void(const std::function<void()>&)> write;
   };
 
   PassEnd SendEvent(PassState& pass, std::size_t position, const RowSet& event, const SmtpSettings& settings);
@@ -50,7 +53,7 @@ class EventScheduler : public EventProcessor {
   bool Record(PassState& pass, MessageOutcome outcome, const Value& subscriberId, const Value& eventId,
               const std::string& address, const std::string& eventName);
   // Marks a subscriber as sent the event in this pass.
-  void Mark(int64_t autoresponderId, const Value& subscriberId, const Value& eventId);
+  void Mark(const PassState& pass, const Value& subscriberId, const Value& eventId);
   // Commits the staged rows of events that are no longer active (their pass cannot go
   // on), before a pass starts.
   void SettleOrphans(int64_t autoresponderId);
