@@ -2,6 +2,7 @@
 
 #include "processor/Addresses.h"
 #include "store/Schema.h"
+#include "store/Text.h"
 #include "store/Trace.h"
 
 #include <chrono>
@@ -182,7 +183,7 @@ PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const R
         continue;
       }
       const std::string stored = address.AsText();
-      if (HasControlCharacter(stored) || !IsSafeEnvelopeAddress(RecipientAddress(stored))) {
+      if (HasControlCharacter(TrimBlanks(stored)) || !IsSafeEnvelopeAddress(RecipientAddress(stored))) {
         // It would break the RCPT command or smuggle another onto the wire. Like an
         // address the server refuses for good, it is marked, so that it is not tried
         // again at every run, and the others go on.
