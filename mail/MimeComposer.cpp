@@ -15,6 +15,7 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 namespace ar {
 namespace {
@@ -42,10 +43,21 @@ std::string DisplayName(const std::string& name, const std::string& charset) {
   return quoted + "\"";
 }
 
+// The address part of a sender typed as "Name <address>"; any other text as it stands.
+std::string AddressPart(const std::string& from) {
+  const std::size_t open = from.find('<');
+  if (open == std::string::npos) return from;
+  const std::size_t close = from.find('>', open);
+  return TrimBlanks(from.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
+}
+
 std::string FromLine(const MailMessageContent& m) {
-  const std::string address = TrimBlanks(OneLine(m.from));
-  if (m.fromName.empty()) return "From: " + address + kCrLf;
-  return "From: " + DisplayName(TrimBlanks(OneLine(m.fromName)), m.characterSet) + "<" + address + ">" + kCrLf;
+  const std::string from = TrimBlanks(OneLine(m.from));
+  if (m.fromName.empty()) return "From: " + from + kCrLf;
+  // The display name given stands before the address part alone: a sender typed with a
+  // name of its own must not end up inside the angle brackets.
+  return "From: " + DisplayName(TrimBlanks(OneLine(m.fromName)), m.characterSet) + "<" + AddressPart(from) + ">" +
+         kCrLf;
 }
 
 std::string MessageIdLine(const CivilTime& t, std::int32_t ticks, const std::string& domain) {
@@ -107,12 +119,20 @@ std::string AttachmentPart(const std::string& path, const std::string& charset) 
   return out;
 }
 
+// The process's tick sequence; messages may one day be composed on several threads.
+std::int32_t UniqueTickCount() {
+  static std::mutex mutex;
+  static TickSequence sequence;
+  const std::lock_guard<std::mutex> lock(mutex);
+  return sequence.Next(TickCount());
+}
+
 std::string Compose(MailMessageContent& m, const ComposerEnvironment& env) {
   // The HTML body is rewritten even when only the plain text goes out: the caller sees it.
   const std::vector<InlineImage> images = RewriteImages(m.body);
 
   const double now = env.now ? env.now() : NowDays();
-  const std::int32_t ticks = env.tickCount ? env.tickCount() : TickCount();
+  const std::int32_t ticks = env.tickCount ? env.tickCount() : UniqueTickCount();
   const int bias = env.biasMinutes ? *env.biasMinutes : GetTimeZoneOffset();
 
   std::string out = FromLine(m);
@@ -171,6 +191,13 @@ std::int32_t TickCount() {
   clock_gettime(CLOCK_MONOTONIC, &ts);
   const long long ms = static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
+}
+
+std::int32_t TickSequence::Next(std::int32_t tick) {
+  const auto t = static_cast<std::uint32_t>(tick);
+  last_ = started_ && last_ - t < 1000u ? last_ + 1 : t;
+  started_ = true;
+  return static_cast<std::int32_t>(last_);
 }
 
 bool IsTextAttachment(const std::string& path) {

@@ -41,7 +41,7 @@ struct MailMessageContent {
 // What the composer reads from its surroundings; tests replace each of them.
 struct ComposerEnvironment {
   std::function<double()> now;                           // local day number; default: the process clock
-  std::function<std::int32_t()> tickCount;               // default: TickCount()
+  std::function<std::int32_t()> tickCount;               // default: TickCount(), kept unique
   std::optional<int> biasMinutes;                        // default: GetTimeZoneOffset()
   std::function<void(const std::string&)> logStatus;     // the processor's progress list
 };
@@ -52,6 +52,19 @@ bool IsTextAttachment(const std::string& path);
 
 // Milliseconds of CLOCK_MONOTONIC as a signed 32-bit number (it wraps).
 std::int32_t TickCount();
+
+// The tick of a Message-Id is kept ahead of the one before: two messages composed in one
+// millisecond (two events to one subscriber) would otherwise share a Message-Id, and a
+// receiver that drops a repeated Message-Id would lose the second. A tick behind or equal
+// to the last by less than a second becomes the last plus one; any other stands.
+class TickSequence {
+ public:
+  std::int32_t Next(std::int32_t tick);
+
+ private:
+  bool started_ = false;
+  std::uint32_t last_ = 0;  // unsigned, so that the counter wraps as the tick does
+};
 
 // The message text, lines separated by CR LF; the empty string when composition fails.
 // A missing attachment file is reported through logStatus ("Attachment not found: " +

@@ -59,17 +59,43 @@ std::string SmtpSession::Redact(std::string_view text) const {
   return out;
 }
 
-// Every byte the session puts on the wire passes here.
-void SmtpSession::Write(std::string_view bytes) { socket_.Send(bytes); }
+// Every byte the session puts on the wire passes here, in pieces of at most kBatchBytes
+// so that the socket's time-out bounds each piece: a server that stops reading ends the
+// send, one that reads slowly but steadily does not.
+void SmtpSession::Write(std::string_view bytes) {
+  socket_.SetTimeoutMs(replyTimeoutMs_);
+  while (!bytes.empty()) {
+    const std::string_view piece = bytes.substr(0, kBatchBytes);
+    socket_.Send(piece);
+    bytes.remove_prefix(piece.size());
+  }
+}
 
 std::string SmtpSession::ReadReply(const std::string& prefix, bool traceFirst) {
-  std::string line = socket_.ReadLine();
+  using std::chrono::milliseconds;
+  const auto deadline = clock_() + milliseconds(replyTimeoutMs_);
+  // Each line may only use what is left of the reply's time.
+  auto readLine = [&] {
+    const long long left = std::chrono::ceil<milliseconds>(deadline - clock_()).count();
+    if (left <= 0)
+      throw SocketError("Timed out after " + std::to_string(replyTimeoutMs_) + " ms waiting for the whole reply");
+    socket_.SetTimeoutMs(static_cast<int>(std::min<long long>(left, replyTimeoutMs_)));
+    return socket_.ReadLine();
+  };
+  std::string line = readLine();
   if (traceFirst) Trace(prefix + line);
-  while (IsContinuation(line)) {
-    line = socket_.ReadLine();
+  for (int lines = 1; IsContinuation(line); ++lines) {
+    if (lines >= kMaxReplyLines)
+      throw SocketError("The server sent a reply of more than " + std::to_string(kMaxReplyLines) + " lines");
+    line = readLine();
     Trace(prefix + line);
   }
   return line;
+}
+
+void SmtpSession::ExpectCompleted(const std::string& prefix, bool traceFirst, const char* what) {
+  const SmtpReply reply = JudgeReplyLine(ReadReply(prefix, traceFirst));
+  if (!reply.Completed()) throw SocketError(std::string("The server refused the ") + what + ": " + reply.text);
 }
 
 bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
@@ -79,7 +105,8 @@ bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
   authFailed = false;
   SmtpEndpoint ep = ParseSmtpServer(settings.server, settings.tls);
   socket_.SetSecurity(settings.tls ? SocketSecurity::TlsFromConnect : SocketSecurity::None);
-  if (socket_.State() != SocketState::Closed) return false;
+  // A connection left open by an earlier session is never trusted with this one.
+  if (socket_.State() != SocketState::Closed) socket_.Abort();
 
   try {
     Trace("CONNECT REQUESTED: " + settings.server);
@@ -87,8 +114,8 @@ bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
     // A port outside the int range was mapped to 25 above; one outside 1 to 65535 is
     // refused by the socket with its own description.
     socket_.Connect(ep.host, static_cast<int>(ep.port));
-    socket_.SetTimeoutMs(replyTimeoutMs_);
-    ReadReply("CONNECT RESPONSE: ", true);
+    // "554 no service" or "421 too busy" instead of a greeting: no session today.
+    ExpectCompleted("CONNECT RESPONSE: ", true, "connection");
 
     if (!settings.userName.empty()) {
       if (Introduce("EHLO " + helo + "\r\n", false, authFailed)) return true;
@@ -100,11 +127,12 @@ bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
 
     Trace("SEND HELO");
     Write("HELO " + helo + "\r\n");
-    ReadReply("HELO RECEIVE: ", false);
+    ExpectCompleted("HELO RECEIVE: ", false, "HELO");
     return false;
   } catch (const std::exception& e) {
     secret_.clear();
     Trace(std::string("CONNECTION ERROR: ") + e.what(), true);
+    socket_.Abort();
     return true;
   }
 }
@@ -149,25 +177,31 @@ bool SmtpSession::SMTPSend(std::string_view text, const std::string& attachmentP
     }
     return false;
   } catch (const std::exception&) {
+    // Part of the text may be on the wire: the dialogue cannot go on.
+    socket_.Abort();
     return true;
   }
 }
 
 bool SmtpSession::SMTPReceive() {
-  std::string reply;
   try {
-    reply = ReadReply("RECEIVE: ", true);
-  } catch (const std::exception&) {
-    return false;  // a reply that never came counts as good; the next command finds out
+    lastReply_ = JudgeReplyLine(ReadReply("RECEIVE: ", true));
+  } catch (const std::exception& e) {
+    // No reply, or half of one: whatever the server did with the command is unknown, and
+    // a late reply would be taken for the answer to the next one.
+    lastReply_ = MissingReply(e.what());
+    Trace("RECEIVE FAILED: " + lastReply_.text, true);
+    socket_.Abort();
+    return true;
   }
-  std::string trimmed = TrimBlanks(reply);
-  if (!trimmed.empty() && (trimmed[0] == '1' || trimmed[0] == '2' || trimmed[0] == '3')) return false;
-  Trace("ERROR RESPONSE: " + WithoutLineBreaks(reply));
+  if (lastReply_.kind == SmtpReply::Kind::Positive) return false;
+  Trace("ERROR RESPONSE: " + lastReply_.text);
   try {
     Write("RSET\r\n");
     socket_.ReadLine();
   } catch (const std::exception&) {
-    // the verdict stands whatever becomes of the RSET
+    // The verdict stands whatever becomes of the RSET, but the dialogue is over.
+    socket_.Abort();
   }
   return true;
 }
@@ -181,6 +215,8 @@ void SmtpSession::SMTPQuit() {
   } catch (const std::exception&) {
     Trace("ERROR CLOSING", true);
   }
+  // Whatever went wrong, the connection does not outlive the session.
+  if (socket_.State() != SocketState::Closed) socket_.Abort();
 }
 
 }  // namespace ar

@@ -5,11 +5,18 @@
 // the message, each command sent with SMTPSend and answered through SMTPReceive) and
 // quits. The server is always the configured one.
 //
-// Results are booleans that are true on failure, as everywhere in the mail code.
+// Results are booleans that are true on failure, as everywhere in the mail code; the
+// verdict on the last reply (LastReply) tells a caller why.
+//
+// A connection is never used for a second session: SMTPConnect always opens a new one,
+// and any failure that leaves the dialogue in doubt (a reply that never came, a send or
+// a close that failed) drops the connection at once.
 #include "mail/ServerAddress.h"
+#include "mail/SmtpReply.h"
 #include "mail/Socket.h"
 #include "store/Connection.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -46,25 +53,35 @@ std::optional<std::string> ComputerName();
 
 class SmtpSession {
  public:
-  // Time-outs the session sets on its socket: the connect (TLS handshake included) and
-  // every read, so that a silent server ends the session with an error.
+  // Time-outs the session sets on its socket: the connect (TLS handshake included), and
+  // each reply as a whole (every line of it), so that a silent server, or one that
+  // trickles its bytes, ends the session with an error.
   static constexpr int kConnectTimeoutMs = 30000;
   static constexpr int kReplyTimeoutMs = 120000;
+  // A reply of more lines is refused as an error (a sane EHLO reply has a dozen).
+  static constexpr int kMaxReplyLines = 1000;
+
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
   SmtpSession(Socket& socket, TraceFunction trace);
 
-  // Opens the connection, reads the greeting and introduces the client (HELO, or EHLO and
-  // AUTH LOGIN when a user name is given). authFailed is set when the server refused the
-  // password. An open connection is used as it stands.
+  // Opens a new connection (one still open on the socket is dropped first), reads the
+  // greeting and introduces the client (HELO, or EHLO and AUTH LOGIN when a user name is
+  // given). A greeting or a HELO reply other than 2xx is a failure. authFailed is set when
+  // the server refused the password. On failure the connection is dropped.
   bool SMTPConnect(const SmtpSettings& settings, bool& authFailed);
   // Sends one command or the whole message text; with a non-text attachment path the
   // attachment marker in the text is replaced by the file's base64 lines.
   bool SMTPSend(std::string_view text, const std::string& attachmentPath = {});
-  // Reads one reply (continuation lines included) and judges it; a bad reply is followed
-  // by RSET.
+  // Reads one reply (continuation lines included) and judges it: true unless it is
+  // positive (1xx, 2xx, 3xx). A refusal is followed by RSET; a reply that never came (lost
+  // connection, time-out) drops the connection.
   bool SMTPReceive();
-  // QUIT and close, unless the socket is closed already.
+  // QUIT and close, unless the socket is closed already; a failure drops the connection.
   void SMTPQuit();
+
+  // The verdict on the last reply SMTPReceive read.
+  const SmtpReply& LastReply() const { return lastReply_; }
 
   // For tests and callers with their own needs.
   void SetTimeouts(int connectMs, int replyMs) {
@@ -74,13 +91,18 @@ class SmtpSession {
   void SetComputerNameSource(std::function<std::optional<std::string>()> source) {
     computerName_ = std::move(source);
   }
+  // The clock that reply deadlines are measured on (the steady clock by default).
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
 
  private:
   bool Introduce(std::string_view command, bool isPassword, bool& authFailed);
   // Reads one line, and the following ones while the line read has "-" as its fourth
   // character; each line read is traced with the prefix (the first one too when
-  // traceFirst). Returns the last line.
+  // traceFirst). Returns the last line. The whole reply must arrive within the reply
+  // time-out; a SocketError says why it did not.
   std::string ReadReply(const std::string& prefix, bool traceFirst);
+  // Reads the greeting or the HELO reply and throws unless it is 2xx.
+  void ExpectCompleted(const std::string& prefix, bool traceFirst, const char* what);
   void Write(std::string_view bytes);
   void Trace(const std::string& message, bool force = false);
   std::string Redact(std::string_view text) const;
@@ -90,6 +112,8 @@ class SmtpSession {
   std::function<std::optional<std::string>()> computerName_;
   int connectTimeoutMs_ = kConnectTimeoutMs;
   int replyTimeoutMs_ = kReplyTimeoutMs;
+  Clock clock_ = [] { return std::chrono::steady_clock::now(); };
+  SmtpReply lastReply_;
   std::string secret_;  // the password line of the running introduction, never traced
 };
 

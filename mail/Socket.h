@@ -3,6 +3,8 @@
 // plain, or secured with TLS from the moment of connection. The mailbox sessions, the
 // SMTP session and the server tests use this interface only; PosixSocket is the real
 // connection and MemorySocket stands in for it in tests.
+#include "mail/StopToken.h"
+
 #include <cstddef>
 #include <stdexcept>
 #include <string>
@@ -40,10 +42,19 @@ class Socket {
   void SetSecurity(SocketSecurity security) { security_ = security; }
   SocketSecurity Security() const { return security_; }
 
-  // Milliseconds; the setting stays on the object until changed.
+  // Milliseconds; the setting stays on the object until changed. It bounds each of the
+  // following as a whole: a connect (each address tried, and the TLS handshake), a Send
+  // and a ReadLine, so that a peer that trickles bytes cannot stretch them. A ReadUntil
+  // may carry a whole mail message and only fails when the peer is silent that long.
   void SetTimeoutMs(int ms) { timeoutMs_ = ms; }
   int TimeoutMs() const { return timeoutMs_; }
 
+  // With a token, every wait also ends, with a SocketError and the connection dropped,
+  // once a stop is requested; null (the default) for none.
+  void SetStopToken(const StopToken* token) { stop_ = token; }
+  const StopToken* GetStopToken() const { return stop_; }
+
+  // Opens a new connection; one that is still open is dropped first.
   virtual void Connect(const std::string& host, int port) = 0;
   // Sends the bytes of the text as they are.
   virtual void Send(std::string_view text) = 0;
@@ -59,6 +70,24 @@ class Socket {
   SocketState state_ = SocketState::Closed;
   SocketSecurity security_ = SocketSecurity::None;
   int timeoutMs_ = kDefaultTimeoutMs;
+  const StopToken* stop_ = nullptr;
+};
+
+// The description of the error a stop request raises.
+inline constexpr const char* kStoppedDescription = "Stopped by request";
+
+// Keeps a stop request from ending the socket's waits while it lives: for the wait on a
+// reply that tells whether a message was delivered, which is worth finishing.
+class StopShield {
+ public:
+  explicit StopShield(Socket& socket) : socket_(socket), token_(socket.GetStopToken()) { socket_.SetStopToken(nullptr); }
+  ~StopShield() { socket_.SetStopToken(token_); }
+  StopShield(const StopShield&) = delete;
+  StopShield& operator=(const StopShield&) = delete;
+
+ private:
+  Socket& socket_;
+  const StopToken* token_;
 };
 
 }  // namespace ar

@@ -2,7 +2,16 @@
 
 namespace ar {
 
+void MemorySocket::ThrowIfStopped() {
+  if (!stop_ || !stop_->Requested()) return;
+  if (state_ != SocketState::Closed) Abort();
+  throw SocketError(kStoppedDescription);
+}
+
 void MemorySocket::Connect(const std::string& host, int port) {
+  // As on the network: a connection still open is dropped, never used again.
+  if (state_ != SocketState::Closed) Abort();
+  ThrowIfStopped();
   connects_.push_back({host, port, security_});
   if (!everyConnectError_.empty()) {
     state_ = SocketState::Closed;
@@ -22,6 +31,7 @@ void MemorySocket::Connect(const std::string& host, int port) {
 
 void MemorySocket::Send(std::string_view text) {
   if (state_ != SocketState::Connected) throw SocketError("Not connected");
+  ThrowIfStopped();
   if (text.size() > sendBudget_) {
     sent_ += text.substr(0, sendBudget_);
     sendBudget_ = 0;
@@ -35,6 +45,7 @@ void MemorySocket::Send(std::string_view text) {
 
 std::string MemorySocket::ReadTo(std::string_view terminator, std::size_t limit) {
   if (state_ != SocketState::Connected) throw SocketError("Not connected");
+  ThrowIfStopped();
   std::size_t at = incoming_.find(terminator);
   if (at == std::string::npos || at > limit) {
     if (incoming_.size() > limit) {

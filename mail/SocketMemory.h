@@ -2,7 +2,8 @@
 // A socket without a network, for tests of the sessions: what the client sends is
 // recorded, what the "server" says is queued by the test or by a responder that sees
 // every send. A read that finds too little waiting fails at once as a time-out would
-// (or as a lost connection, once the peer has hung up); nothing ever waits.
+// (or as a lost connection, once the peer has hung up); nothing ever waits. A stop
+// request ends the next operation, as it would end a wait on the network.
 #include "mail/Socket.h"
 
 #include <functional>
@@ -49,6 +50,7 @@ class MemorySocket final : public Socket {
 
  private:
   std::string ReadTo(std::string_view terminator, std::size_t limit);
+  void ThrowIfStopped();
 
   std::string incoming_;
   bool hungUp_ = false;

@@ -1,8 +1,10 @@
 #include "mail/SocketPosix.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +15,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,14 +41,50 @@ bool IsIpAddress(const std::string& host) {
   return inet_pton(AF_INET, host.c_str(), &a4) == 1 || inet_pton(AF_INET6, host.c_str(), &a6) == 1;
 }
 
-// Waits on one descriptor; false when the time-out passed.
-bool PollFd(int fd, short events, int timeoutMs) {
-  pollfd p{fd, events, 0};
+// Keeps a TLS write to a peer that has gone from killing the program with SIGPIPE:
+// OpenSSL writes without MSG_NOSIGNAL. The signal is blocked in this thread around the
+// write, and one the write raised is taken off the pending set before it is unblocked.
+class SigpipeGuard {
+ public:
+  SigpipeGuard() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~SigpipeGuard() {
+    if (!pendingBefore_) {
+      const timespec zero{0, 0};
+      while (sigtimedwait(&pipe_, nullptr, &zero) > 0) {
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SigpipeGuard(const SigpipeGuard&) = delete;
+  SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+ private:
+  sigset_t pipe_;
+  sigset_t old_;
+  bool pendingBefore_ = false;
+};
+
+std::chrono::steady_clock::time_point After(int ms) { return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms); }
+
+enum class Wait { Ready, TimedOut, Stopped };
+
+// Waits on one descriptor until it is ready, the deadline passes or a stop is requested.
+Wait PollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline, const StopToken* stop) {
+  pollfd p[2] = {{fd, events, 0}, {stop ? stop->WakeFd() : -1, POLLIN, 0}};
   for (;;) {
-    int r = ::poll(&p, 1, timeoutMs);
-    if (r > 0) return true;
-    if (r == 0) return false;
-    if (errno != EINTR) return true;  // let the following call report the error
+    if (stop && stop->Requested()) return Wait::Stopped;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    const int r = ::poll(p, 2, static_cast<int>(std::clamp<long long>(left, 0, INT_MAX)));
+    if (r > 0) return p[1].revents ? Wait::Stopped : Wait::Ready;
+    if (r == 0) return Wait::TimedOut;
+    if (errno != EINTR) return Wait::Ready;  // let the following call report the error
   }
 }
 
@@ -63,7 +103,10 @@ PosixSocket::~PosixSocket() { Release(true); }
 
 void PosixSocket::Release(bool hard) {
   if (ssl_) {
-    if (!hard) SSL_shutdown(ssl_);  // one close_notify, no wait for the answer
+    if (!hard) {
+      SigpipeGuard guard;
+      SSL_shutdown(ssl_);  // one close_notify, no wait for the answer
+    }
     SSL_free(ssl_);
     ssl_ = nullptr;
   }
@@ -89,9 +132,14 @@ void PosixSocket::Lost(const std::string& description) {
   throw SocketError(description);
 }
 
-void PosixSocket::WaitFor(short events, const char* what) {
-  if (!PollFd(fd_, events, timeoutMs_))
-    throw SocketError("Timed out after " + std::to_string(timeoutMs_) + " ms " + what + " (" + peer_ + ")");
+void PosixSocket::WaitFor(short events, const char* what, Deadline deadline) {
+  switch (PollUntil(fd_, events, deadline, stop_)) {
+    case Wait::Ready: return;
+    case Wait::TimedOut:
+      // The connection stays as it is; the caller decides whether to drop it.
+      throw SocketError("Timed out after " + std::to_string(timeoutMs_) + " ms " + what + " (" + peer_ + ")");
+    case Wait::Stopped: Lost(kStoppedDescription);
+  }
 }
 
 void PosixSocket::Connect(const std::string& host, int port) {
@@ -120,8 +168,14 @@ void PosixSocket::Connect(const std::string& host, int port) {
     }
     int rc = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
     if (rc != 0 && errno == EINPROGRESS) {
-      if (!PollFd(fd, POLLOUT, timeoutMs_)) {
+      const Wait wait = PollUntil(fd, POLLOUT, After(timeoutMs_), stop_);
+      if (wait != Wait::Ready) {
         ::close(fd);
+        if (wait == Wait::Stopped) {
+          ::freeaddrinfo(list);
+          state_ = SocketState::Closed;
+          throw SocketError(kStoppedDescription);
+        }
         lastError = "Timed out after " + std::to_string(timeoutMs_) + " ms";
         continue;
       }
@@ -179,14 +233,15 @@ void PosixSocket::StartTls(const std::string& host) {
     int ok = ip ? X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) : X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
     if (ok != 1) throw SocketError("TLS set-up failed for the name " + host);
   }
+  const Deadline deadline = After(timeoutMs_);
   for (;;) {
     int rc = SSL_connect(ssl_);
     if (rc == 1) return;
     int err = SSL_get_error(ssl_, rc);
     if (err == SSL_ERROR_WANT_READ) {
-      WaitFor(POLLIN, "during the TLS handshake");
+      WaitFor(POLLIN, "during the TLS handshake", deadline);
     } else if (err == SSL_ERROR_WANT_WRITE) {
-      WaitFor(POLLOUT, "during the TLS handshake");
+      WaitFor(POLLOUT, "during the TLS handshake", deadline);
     } else {
       std::string text = "TLS handshake with " + peer_ + " failed";
       long verify = SSL_get_verify_result(ssl_);
@@ -200,24 +255,29 @@ void PosixSocket::StartTls(const std::string& host) {
 
 void PosixSocket::Send(std::string_view text) {
   if (state_ != SocketState::Connected) throw SocketError("Not connected");
+  const Deadline deadline = After(timeoutMs_);
   while (!text.empty()) {
     if (ssl_) {
       size_t written = 0;
-      int rc = SSL_write_ex(ssl_, text.data(), text.size(), &written);
+      int rc = 0;
+      {
+        SigpipeGuard guard;
+        rc = SSL_write_ex(ssl_, text.data(), text.size(), &written);
+      }
       if (rc == 1) {
         text.remove_prefix(written);
         continue;
       }
       int err = SSL_get_error(ssl_, rc);
-      if (err == SSL_ERROR_WANT_WRITE) WaitFor(POLLOUT, "sending");
-      else if (err == SSL_ERROR_WANT_READ) WaitFor(POLLIN, "sending");
+      if (err == SSL_ERROR_WANT_WRITE) WaitFor(POLLOUT, "sending", deadline);
+      else if (err == SSL_ERROR_WANT_READ) WaitFor(POLLIN, "sending", deadline);
       else Lost("Connection to " + peer_ + " lost while sending " + OpenSslErrors());
     } else {
       ssize_t n = ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL);
       if (n >= 0) {
         text.remove_prefix(static_cast<size_t>(n));
       } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        WaitFor(POLLOUT, "sending");
+        WaitFor(POLLOUT, "sending", deadline);
       } else if (errno != EINTR) {
         Lost("Connection to " + peer_ + " lost while sending: " + std::strerror(errno));
       }
@@ -225,7 +285,7 @@ void PosixSocket::Send(std::string_view text) {
   }
 }
 
-void PosixSocket::Fill() {
+void PosixSocket::Fill(Deadline deadline) {
   char chunk[16384];
   for (;;) {
     if (ssl_) {
@@ -236,8 +296,8 @@ void PosixSocket::Fill() {
         return;
       }
       int err = SSL_get_error(ssl_, rc);
-      if (err == SSL_ERROR_WANT_READ) WaitFor(POLLIN, "waiting for the server");
-      else if (err == SSL_ERROR_WANT_WRITE) WaitFor(POLLOUT, "waiting for the server");
+      if (err == SSL_ERROR_WANT_READ) WaitFor(POLLIN, "waiting for the server", deadline);
+      else if (err == SSL_ERROR_WANT_WRITE) WaitFor(POLLOUT, "waiting for the server", deadline);
       else if (err == SSL_ERROR_ZERO_RETURN) Lost("Connection closed by " + peer_);
       else Lost("Connection to " + peer_ + " lost " + OpenSslErrors());
     } else {
@@ -247,15 +307,16 @@ void PosixSocket::Fill() {
         return;
       }
       if (n == 0) Lost("Connection closed by " + peer_);
-      if (errno == EAGAIN || errno == EWOULDBLOCK) WaitFor(POLLIN, "waiting for the server");
+      if (errno == EAGAIN || errno == EWOULDBLOCK) WaitFor(POLLIN, "waiting for the server", deadline);
       else if (errno != EINTR) Lost("Connection to " + peer_ + " lost: " + std::strerror(errno));
     }
   }
 }
 
-std::string PosixSocket::ReadTo(std::string_view terminator, std::size_t limit) {
+std::string PosixSocket::ReadTo(std::string_view terminator, std::size_t limit, bool wholeReadDeadline) {
   if (state_ != SocketState::Connected) throw SocketError("Not connected");
   if (terminator.empty()) throw SocketError("Empty read terminator");
+  const Deadline whole = After(timeoutMs_);
   std::size_t from = 0;
   for (;;) {
     std::size_t at = buffer_.find(terminator, from);
@@ -268,13 +329,13 @@ std::string PosixSocket::ReadTo(std::string_view terminator, std::size_t limit) 
     if (buffer_.size() > limit)
       Lost("The server at " + peer_ + " sent more than " + std::to_string(limit) + " bytes without the expected end");
     from = buffer_.size() >= terminator.size() ? buffer_.size() - terminator.size() + 1 : 0;
-    Fill();
+    Fill(wholeReadDeadline ? whole : After(timeoutMs_));
   }
 }
 
-std::string PosixSocket::ReadLine() { return ReadTo("\r\n", kMaxLineBytes); }
+std::string PosixSocket::ReadLine() { return ReadTo("\r\n", kMaxLineBytes, true); }
 
-std::string PosixSocket::ReadUntil(std::string_view terminator) { return ReadTo(terminator, kMaxBlockBytes); }
+std::string PosixSocket::ReadUntil(std::string_view terminator) { return ReadTo(terminator, kMaxBlockBytes, false); }
 
 void PosixSocket::Close() {
   if (state_ == SocketState::Closed) return;

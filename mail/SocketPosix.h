@@ -1,12 +1,14 @@
 #pragma once
 // The real socket: POSIX TCP (IPv4 and IPv6 through getaddrinfo) with OpenSSL for TLS
-// from the moment of connection. Every wait is a poll bounded by the time-out.
+// from the moment of connection. Every wait is a poll bounded by the time-out and, with
+// a stop token, ended by a stop request.
 //
 // Certificates are verified against the system trust store, host name included, with
 // SNI. AUTORESPONDER_CA_FILE names an extra trusted CA file (PEM); AUTORESPONDER_TLS_VERIFY=0
 // switches verification off for servers with self-signed certificates.
 #include "mail/Socket.h"
 
+#include <chrono>
 #include <string>
 
 typedef struct ssl_st SSL;
@@ -38,9 +40,11 @@ class PosixSocket final : public Socket {
   void Abort() override;
 
  private:
-  std::string ReadTo(std::string_view terminator, std::size_t limit);
-  void Fill();
-  void WaitFor(short events, const char* what);
+  using Deadline = std::chrono::steady_clock::time_point;
+  // wholeReadDeadline: the time-out bounds the whole read, else each wait for bytes.
+  std::string ReadTo(std::string_view terminator, std::size_t limit, bool wholeReadDeadline);
+  void Fill(Deadline deadline);
+  void WaitFor(short events, const char* what, Deadline deadline);
   void StartTls(const std::string& host);
   [[noreturn]] void Lost(const std::string& description);
   void Release(bool hard);

@@ -2,6 +2,8 @@
 
 #include "store/Trace.h"
 
+#include <cstdio>
+
 namespace ar {
 
 std::string EmailAddressOnly(const std::string& text) {
@@ -21,6 +23,30 @@ bool IsSafeEnvelopeAddress(const std::string& address) {
     if (c <= ' ' || c == 0x7f || c == '<' || c == '>') return false;
   }
   return true;
+}
+
+namespace {
+bool IsControl(unsigned char c) { return c < ' ' || c == 0x7f; }
+}  // namespace
+
+bool HasControlCharacter(std::string_view text) {
+  for (unsigned char c : text)
+    if (IsControl(c)) return true;
+  return false;
+}
+
+std::string PrintableText(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (!IsControl(c)) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+    out += escaped;
+  }
+  return out;
 }
 
 }  // namespace ar

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace ar {
 
@@ -13,5 +14,12 @@ std::string EmailAddressOnly(const std::string& text);
 // which would end the command early or smuggle a second one onto the wire. Addresses
 // from mailboxes and imported files are checked with this before they are used.
 bool IsSafeEnvelopeAddress(const std::string& address);
+
+// Whether the text holds a control character (CR, LF, NUL, ...): a stored address that
+// does cannot be trusted, whatever part of it would be used.
+bool HasControlCharacter(std::string_view text);
+
+// The text with control characters written as \xNN, for trace and progress lines.
+std::string PrintableText(std::string_view text);
 
 }  // namespace ar

@@ -1,7 +1,12 @@
 #include "processor/EventScheduler.h"
 
+#include "processor/Addresses.h"
 #include "store/Schema.h"
+#include "store/Text.h"
 #include "store/Trace.h"
+
+#include <chrono>
+#include <functional>
 
 namespace ar {
 namespace {
@@ -9,8 +14,11 @@ namespace {
 // memory a page at a time.
 constexpr int kPageSize = 500;
 
-// Switches a connection to writes that skip the disk flush, and back to full flushes when
-// it goes, whatever happened.
+// Marks are written without waiting for the disk: a killed process loses none of them,
+// and a flush for every mark would cut the pace of a pass to a fifth. One write a second
+// does wait, and so makes every mark before it durable too: a power loss can lose at
+// most the last second's marks (their messages may then go twice). The guard restores
+// full flushes when it goes, whatever happened.
 class DurabilityGuard {
  public:
   explicit DurabilityGuard(Connection& c) : c_(c) { c_.Execute("PRAGMA synchronous=NORMAL"); }
@@ -19,6 +27,17 @@ class DurabilityGuard {
       Restore();
     } catch (const std::exception&) {
     }
+  }
+  void Write(const std::function<void()>& write) {
+    const auto now = std::chrono::steady_clock::now();
+    if (restored_ || now - lastFlush_ < std::chrono::seconds(1)) {
+      write();
+      return;
+    }
+    c_.Execute("PRAGMA synchronous=FULL");
+    write();
+    c_.Execute("PRAGMA synchronous=NORMAL");
+    lastFlush_ = now;
   }
   void Restore() {
     if (restored_) return;
@@ -29,56 +48,132 @@ class DurabilityGuard {
  private:
   Connection& c_;
   bool restored_ = false;
+  std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
 };
+
+// "?,?,?" for n parameters.
+std::string Placeholders(std::size_t n) {
+  std::string text;
+  for (std::size_t i = 0; i < n; ++i) text += i == 0 ? "?" : ",?";
+  return text;
+}
+
 }  // namespace
 
-void EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string& smtpServer,
-                                   const std::string& smtpUserName, const std::string& smtpPassword, bool smtpTls,
-                                   bool immediatePass) {
+PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string& smtpServer,
+                                      const std::string& smtpUserName, const std::string& smtpPassword, bool smtpTls,
+                                      bool immediatePass) {
   try {
     RowSet config = ctx_.config->Query("select HELOName,EnablePreflight from tblConfiguration");
     SmtpSettings settings{smtpServer, smtpUserName, smtpPassword, smtpTls,
                           config.Eof() ? std::string() : NullToDefault(config.Field("HELOName"), "")};
 
+    SettleOrphans(autoresponderId);
     const char* events =
         immediatePass ? "select * from tblAutoresponderEvents where Active<>0 AND AutoresponderID=? AND EventInterval=0"
                         " ORDER BY AutoresponderEventID"
                       : "select * from tblAutoresponderEvents where Active<>0 AND AutoresponderID=? AND EventInterval<>0"
                         " ORDER BY EventInterval,AutoresponderEventID";
-    // The staged marks of a pass are written without waiting for the disk each time (an
-    // application crash still loses none of them); the commit of the pass waits for the
-    // disk and so makes every staged mark before it durable as well.
+    RowSet event = ctx_.config->Query(events, {Value(autoresponderId)});
     DurabilityGuard durability(*ctx_.subscribers);
-    for (RowSet event = ctx_.config->Query(events, {Value(autoresponderId)}); !event.Eof(); event.MoveNext())
-      SendEvent(autoresponderId, event, settings);
+    PassState pass;
+    pass.autoresponderId = autoresponderId;
+    pass.write = [&durability](const std::function<void()>& write) { durability.Write(write); };
+    for (RowSet scan = event; !scan.Eof(); scan.MoveNext())
+      pass.order.push_back({scan.Field("AutoresponderEventID").AsInteger(), scan.Field("EventInterval").AsInteger()});
+
+    PassEnd end = PassEnd::Completed;
+    for (std::size_t position = 0; !event.Eof() && end == PassEnd::Completed; event.MoveNext(), ++position)
+      end = SendEvent(pass, position, event, settings);
 
     durability.Restore();
-    ctx_.subscribers->Execute("update " + SubscriberTable(autoresponderId) +
-                              " set LastEventSentTime=TempLastEventSentTime,TempLastEventSentTime=NULL"
-                              " where TempLastEventSentTime IS NOT NULL");
+    Commit(pass);
+    return end;
   } catch (const std::exception& e) {
     TracePop(std::string("frmProcess/ProcessEvents: ") + e.what(), true);
+    return PassEnd::Error;
   }
 }
 
-void EventScheduler::SendEvent(int64_t autoresponderId, const RowSet& event, const SmtpSettings& settings) {
+void EventScheduler::SettleOrphans(int64_t autoresponderId) {
+  RowSet active = ctx_.config->Query(
+      "select AutoresponderEventID from tblAutoresponderEvents where Active<>0 AND AutoresponderID=?",
+      {Value(autoresponderId)});
+  Params ids;
+  for (; !active.Eof(); active.MoveNext()) ids.push_back(active.Field("AutoresponderEventID"));
+  const std::string notActive =
+      ids.empty() ? "" : " or LastAutoresponderEventID NOT IN (" + Placeholders(ids.size()) + ")";
+  ctx_.subscribers->Execute("update " + SubscriberTable(autoresponderId) +
+                                " set LastEventSentTime=TempLastEventSentTime,TempLastEventSentTime=NULL"
+                                " where TempLastEventSentTime IS NOT NULL and (LastAutoresponderEventID IS NULL" +
+                                notActive + ")",
+                            ids);
+}
+
+void EventScheduler::Commit(const PassState& pass) {
+  if (pass.order.empty()) return;
+  // A row staged at an event is committed when the next event of the pass is not yet due
+  // to it by its age (so committing hides nothing), when that was the pass's last event,
+  // or when the subscriber has left. Rows staged by the other pass are left to it.
+  std::string nextInterval = "CASE LastAutoresponderEventID";
+  Params params;
+  for (std::size_t p = 0; p < pass.order.size(); ++p) {
+    nextInterval += " WHEN ? THEN ?";
+    params.push_back(pass.order[p].id);
+    params.push_back(p + 1 < pass.order.size() ? pass.order[p + 1].interval : Value(static_cast<long long>(INT32_MAX)));
+  }
+  nextInterval += " ELSE -1 END";
+  ctx_.subscribers->Execute("update " + SubscriberTable(pass.autoresponderId) +
+                                " set LastEventSentTime=TempLastEventSentTime,TempLastEventSentTime=NULL"
+                                " where TempLastEventSentTime IS NOT NULL and (UnsubscribeDate IS NOT NULL"
+                                " or (int(now())-int(AddedDate))<(" + nextInterval + "))",
+                            params);
+}
+
+PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const RowSet& event,
+                                  const SmtpSettings& settings) {
+  const int64_t autoresponderId = pass.autoresponderId;
   const std::string table = SubscriberTable(autoresponderId);
-  const Value interval = event.Field("EventInterval").AsInteger();
-  const Value eventId = event.Field("AutoresponderEventID").AsInteger();
+  const Value interval = pass.order[position].interval;
+  const Value eventId = pass.order[position].id;
   const std::string eventName = NullToDefault(event.Field("EventName"), "");
+
+  const std::string fromAddress = NullToDefault(event.Field("FromAddress"), "");
+  const std::string sender = SenderAddress(fromAddress);
+  if (HasControlCharacter(fromAddress) || (!sender.empty() && !IsSafeEnvelopeAddress(sender))) {
+    // Every message of the event would carry it: none goes, and the later events wait
+    // until the operator mends the address.
+    TracePop("frmProcess/ProcessEvents: event " + eventId.AsText() + " (" + eventName +
+                 "): the From address cannot be written into MAIL FROM: " + PrintableText(fromAddress),
+             true);
+    ctx_.LogStatus("Error: the From address of event " + eventName + " is not usable");
+    ctx_.SetLastAutoresponderStatus(kStatusUnusableSender);
+    return PassEnd::Error;
+  }
+
+  // A row staged in this pass, or by an interrupted pass of the same kind, is due only
+  // for the events after the one it got last.
+  Params earlier;
+  for (std::size_t p = 0; p < position; ++p) earlier.push_back(pass.order[p].id);
+  const std::string notYetSent = earlier.empty() ? " and TempLastEventSentTime IS NULL"
+                                                 : " and (TempLastEventSentTime IS NULL or LastAutoresponderEventID IN (" +
+                                                       Placeholders(earlier.size()) + "))";
   const std::string due =
       "select SubscriberID, EmailAddress from " + table +
       " where (((int(LastEventSentTime)-int(AddedDate))<?) or (LastEventSentTime IS NULL))"
-      " and ((int(now())-int(AddedDate))>=?) and (UnsubscribeDate IS NULL) and SubscriberID>?"
-      " ORDER BY SubscriberID LIMIT " + std::to_string(kPageSize);
-  const std::string mark = "update " + table + " set TempLastEventSentTime=now(), LastAutoresponderEventID=? where SubscriberID=?";
+      " and ((int(now())-int(AddedDate))>=?) and (UnsubscribeDate IS NULL) and SubscriberID>?" +
+      notYetSent + " ORDER BY SubscriberID LIMIT " + std::to_string(kPageSize);
 
   Value after = 0LL;
   for (;;) {
-    RowSet page = ctx_.subscribers->Query(due, {interval, interval, after});
+    Params params{interval, interval, after};
+    params.insert(params.end(), earlier.begin(), earlier.end());
+    RowSet page = ctx_.subscribers->Query(due, params);
     if (page.Eof()) break;
     for (; !page.Eof(); page.MoveNext()) {
+      if (Stopping()) return PassEnd::Stopped;
       after = page.Field("SubscriberID");
+      if (pass.failed.contains(after.AsInteger())) continue;
       const Value& address = page.Field("EmailAddress");
       if (address.IsNull()) {
         // A row without an address cannot be sent to; it must not hold up the others.
@@ -87,12 +182,57 @@ void EventScheduler::SendEvent(int64_t autoresponderId, const RowSet& event, con
                  true);
         continue;
       }
-      if (message_.SendEventMessage(address.AsText(), event, settings)) continue;
-      ctx_.LogStatus("Sent event email to: " + address.AsText() + " for event " + eventName);
-      ctx_.subscribers->Execute(mark, {eventId, after});
+      const std::string stored = address.AsText();
+      if (HasControlCharacter(TrimBlanks(stored)) || !IsSafeEnvelopeAddress(RecipientAddress(stored))) {
+        // It would break the RCPT command or smuggle another onto the wire. Like an
+        // address the server refuses for good, it is marked, so that it is not tried
+        // again at every run, and the others go on.
+        TracePop("frmProcess/ProcessEvents: subscriber " + after.AsText() + " of autoresponder " +
+                     std::to_string(autoresponderId) + " skipped: the address cannot be written into RCPT TO: " +
+                     PrintableText(stored),
+                 true);
+        ctx_.LogStatus("Skipped unusable address: " + PrintableText(stored) + " for event " + eventName);
+        Mark(pass, after, eventId);
+        continue;
+      }
+      const MessageOutcome outcome = message_.SendEventMessage(stored, event, settings);
+      if (!Record(pass, outcome, after, eventId, stored, eventName)) return PassEnd::ServerFailed;
     }
     if (page.Count() < static_cast<size_t>(kPageSize)) break;
   }
+  return PassEnd::Completed;
+}
+
+bool EventScheduler::Record(PassState& pass, MessageOutcome outcome, const Value& subscriberId, const Value& eventId,
+                            const std::string& address, const std::string& eventName) {
+  if (CountsAsDone(outcome)) {
+    ctx_.LogStatus("Sent event email to: " + address + " for event " + eventName);
+    Mark(pass, subscriberId, eventId);
+    pass.serverFailuresInRow = 0;
+    return true;
+  }
+  pass.failed.insert(subscriberId.AsInteger());
+  if (outcome != MessageOutcome::ServerFailed) {
+    pass.serverFailuresInRow = 0;
+    return true;
+  }
+  if (++pass.serverFailuresInRow < kServerFailuresEndingPass) return true;
+  // A server that failed this often will most likely fail the next subscriber too, and
+  // each try may cost a full time-out: the rest stays due for the next run.
+  const std::string why = "the SMTP server failed " + std::to_string(kServerFailuresEndingPass) +
+                          " sessions in a row; the remaining messages stay due for the next run";
+  ctx_.LogStatus("Error: " + why);
+  TracePop("frmProcess/ProcessEvents: autoresponder " + std::to_string(pass.autoresponderId) + ": " + why, true);
+  if (!message_.AuthenticationRefused()) ctx_.SetLastAutoresponderStatus(kStatusConnectionFailed);
+  return false;
+}
+
+void EventScheduler::Mark(const PassState& pass, const Value& subscriberId, const Value& eventId) {
+  pass.write([&] {
+    ctx_.subscribers->Execute("update " + SubscriberTable(pass.autoresponderId) +
+                                  " set TempLastEventSentTime=now(), LastAutoresponderEventID=? where SubscriberID=?",
+                              {eventId, subscriberId});
+  });
 }
 
 }  // namespace ar

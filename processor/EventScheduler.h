@@ -3,21 +3,63 @@
 // sent: send times are staged in TempLastEventSentTime during the pass and committed to
 // LastEventSentTime at its end, so every event of the pass sees the times as they stood
 // when it began.
+//
+// The staged marks are also the exact record of a pass that did not end (killed, power
+// lost, stopped, ended by a failing server): a staged LastAutoresponderEventID says
+// which event, in the pass's order, the subscriber got last. The next pass of the same
+// kind sends such a subscriber only the events after that one, and a row is committed
+// only once no event of the pass is still due to it, so that neither a repeat nor a
+// missed event of a catch-up follows from an interruption.
 #include "processor/EventMessage.h"
 #include "processor/RunContext.h"
+
+#include <functional>
+#include <unordered_set>
+#include <vector>
 
 namespace ar {
 
 class EventScheduler : public EventProcessor {
  public:
+  // A pass ends after this many sessions in a row that failed at the server's level.
+  static constexpr int kServerFailuresEndingPass = 3;
+
   explicit EventScheduler(RunContext& context) : ctx_(context), message_(context) {}
-  void ProcessEvents(int64_t autoresponderId, const std::string& smtpServer, const std::string& smtpUserName,
-                     const std::string& smtpPassword, bool smtpTls, bool immediatePass) override;
+  PassEnd ProcessEvents(int64_t autoresponderId, const std::string& smtpServer, const std::string& smtpUserName,
+                        const std::string& smtpPassword, bool smtpTls, bool immediatePass) override;
 
   EventMessage& Messages() { return message_; }
 
  private:
-  void SendEvent(int64_t autoresponderId, const RowSet& event, const SmtpSettings& settings);
+  // The events of a pass in their order: key and interval.
+  struct PassEvent {
+    Value id;
+    Value interval;
+  };
+  // What one pass keeps in memory.
+  struct PassState {
+    int64_t autoresponderId = 0;
+    std::vector<PassEvent> order;
+    // Subscribers whose message failed in this pass get none of its later events, so
+    // that the failed one stays due and the order of the sequence holds.
+    std::unordered_set<int64_t> failed;
+    int serverFailuresInRow = 0;
+    // Runs a write of a mark with the pass's durability (see DurabilityGuard).
+    std::function<void(const std::function<void()>&)> write;
+  };
+
+  PassEnd SendEvent(PassState& pass, std::size_t position, const RowSet& event, const SmtpSettings& settings);
+  // What to do with the outcome of one message; false when the pass must end here.
+  bool Record(PassState& pass, MessageOutcome outcome, const Value& subscriberId, const Value& eventId,
+              const std::string& address, const std::string& eventName);
+  // Marks a subscriber as sent the event in this pass.
+  void Mark(const PassState& pass, const Value& subscriberId, const Value& eventId);
+  // Commits the staged rows of events that are no longer active (their pass cannot go
+  // on), before a pass starts.
+  void SettleOrphans(int64_t autoresponderId);
+  // Commits every staged row of this pass to which no later event of the pass is due.
+  void Commit(const PassState& pass);
+  bool Stopping() const { return ctx_.stop && ctx_.stop->Requested(); }
 
   RunContext& ctx_;
   EventMessage message_;

@@ -1,6 +1,7 @@
 #include "processor/ProcessRun.h"
 
 #include "processor/DelayedPass.h"
+#include "processor/StatusTexts.h"
 #include "store/Clock.h"
 #include "store/Trace.h"
 
@@ -45,10 +46,11 @@ RunOutcome ProcessRun::Run() {
 
     ctx_.config->Execute("update tblAutoresponders set LastStatus=''");
     MailboxPhase();
-    if (!IsBlackoutDay()) EventPhase(settings);
+    if (!Stopping() && !IsBlackoutDay()) EventPhase(settings);
   } catch (const std::exception& e) {
     TracePop(std::string("frmProcess:Timer1_Timer: ") + e.what(), true);
   }
+  if (Stopping()) ctx_.LogStatus("Run stopped by request");
   Finish();
   return RunOutcome::Completed;
 }
@@ -56,7 +58,7 @@ RunOutcome ProcessRun::Run() {
 void ProcessRun::MailboxPhase() {
   ctx_.LogStatus("Adding new subscribers");
   RowSet rs = ctx_.config->Query("select * from tblAutoresponders where Active<>0 " + FilterSql(" AND "), FilterParams());
-  for (; !rs.Eof(); rs.MoveNext()) {
+  for (; !rs.Eof() && !Stopping(); rs.MoveNext()) {
     ctx_.currentAutoresponder = rs.Field("AutoresponderID").AsInteger();
     ctx_.SetLastAutoresponderStatus("OK");
     const std::string server = NullToDefault(rs.Field("POPServer"), "");
@@ -79,21 +81,26 @@ bool ProcessRun::IsBlackoutDay() {
 void ProcessRun::EventPhase(const SmtpSettings& s) {
   ctx_.LogStatus("Processing event emails");
   RowSet rs = ctx_.config->Query("select * from tblAutoresponders" + FilterSql(" WHERE "), FilterParams());
-  for (; !rs.Eof(); rs.MoveNext()) {
+  for (; !rs.Eof() && !Stopping(); rs.MoveNext()) {
     const int64_t id = rs.Field("AutoresponderID").AsInteger();
     ctx_.currentAutoresponder = id;
-    events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, true);
+    if (Stopped(events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, true))) return;
 
     const std::string timeOfDay = NullToDefault(rs.Field("TimeOfDayToRespond"), "");
     switch (DecideDelayedPass(timeOfDay, rs.Field("LastRespondTime"), NowDays())) {
       case DelayedPassDecision::RunEveryTime:
-        events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false);
+        if (Stopped(events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false))) return;
         break;
-      case DelayedPassDecision::RunAndRecordTime:
-        events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false);
-        ctx_.config->Execute("update tblAutoresponders set LastRespondTime=now() where AutoresponderID=?",
-                             {static_cast<long long>(id)});
+      case DelayedPassDecision::RunAndRecordTime: {
+        const PassEnd end = events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false);
+        // A pass that did not get through every due subscriber is tried again at the
+        // next run, not a day later.
+        if (end == PassEnd::Completed)
+          ctx_.config->Execute("update tblAutoresponders set LastRespondTime=now() where AutoresponderID=?",
+                               {static_cast<long long>(id)});
+        if (Stopped(end)) return;
         break;
+      }
       case DelayedPassDecision::InvalidTimeOfDay:
         // Only this autoresponder's delayed pass waits for a time the operator can fix.
         TracePop("frmProcess:Timer1_Timer: autoresponder " + std::to_string(id) +
@@ -103,6 +110,12 @@ void ProcessRun::EventPhase(const SmtpSettings& s) {
       case DelayedPassDecision::Skip: break;
     }
   }
+}
+
+bool ProcessRun::Stopped(PassEnd end) {
+  if (end != PassEnd::Stopped) return false;
+  ctx_.SetLastAutoresponderStatus(kStatusStopped);
+  return true;
 }
 
 void ProcessRun::CloseDatabases() {

@@ -1,6 +1,7 @@
 #pragma once
 // One processing run: the mailbox phase for every active autoresponder, then (unless
 // today is a blackout day) the event phase for every autoresponder, then the end time.
+// A stop request ends the run after the message in hand; the end time is still recorded.
 #include "mail/SmtpSession.h"
 #include "processor/RunContext.h"
 
@@ -27,6 +28,9 @@ class ProcessRun {
   void MailboxPhase();
   bool IsBlackoutDay();
   void EventPhase(const SmtpSettings& settings);
+  // Whether the pass was stopped; records that for the autoresponder when it was.
+  bool Stopped(PassEnd end);
+  bool Stopping() const { return ctx_.stop && ctx_.stop->Requested(); }
   void Finish();
   void CloseDatabases();
   std::string FilterSql(const char* keyword) const;

@@ -8,12 +8,22 @@
 
 namespace ar {
 
-int DatabaseTimeoutMs() {
-  if (const char* env = std::getenv("AUTORESPONDER_DB_TIMEOUT_MS"); env && *env) {
+namespace {
+// A time-out in milliseconds from the environment, when it holds a sane one.
+int TimeoutFromEnvironment(const char* name, int fallback) {
+  if (const char* env = std::getenv(name); env && *env) {
     const long v = std::strtol(env, nullptr, 10);
     if (v >= 0 && v <= 3600000) return static_cast<int>(v);
   }
-  return 30000;
+  return fallback;
+}
+}  // namespace
+
+int DatabaseTimeoutMs() { return TimeoutFromEnvironment("AUTORESPONDER_DB_TIMEOUT_MS", 30000); }
+
+int SmtpReplyTimeoutMs() {
+  const int ms = TimeoutFromEnvironment("AUTORESPONDER_SMTP_TIMEOUT_MS", SmtpSession::kReplyTimeoutMs);
+  return ms > 0 ? ms : SmtpSession::kReplyTimeoutMs;
 }
 
 ProcessorProgram::ProcessorProgram(std::string commandLine)
@@ -47,6 +57,9 @@ int ProcessorProgram::StartUp(std::string& error) {
   ctx_.subscribers = &files_.subscribers;
   ctx_.status = &status_;
   ctx_.socket = &socket_;
+  ctx_.stop = &stop_;
+  socket_.SetStopToken(&stop_);
+  events_.Messages().SetTimeouts(SmtpSession::kConnectTimeoutMs, SmtpReplyTimeoutMs());
   ctx_.closeDatabases = [this] { files_.Close(); };
   run_ = std::make_unique<ProcessRun>(ctx_, mailbox_, events_, commandLine_.autoresponderId);
   run_->StartUp();

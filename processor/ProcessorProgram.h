@@ -32,6 +32,8 @@ class ProcessorProgram {
 
   bool Debug() const { return commandLine_.debug; }
   StatusList& Status() { return status_; }
+  // Requested by the stop signals; ends the run after the message in hand.
+  StopToken& Stop() { return stop_; }
   const std::string& DataFolder() const { return ctx_.dataFolder; }
 
  private:
@@ -39,6 +41,7 @@ class ProcessorProgram {
   PresenceMarker marker_;
   DatabaseFiles files_;
   StatusList status_;
+  StopToken stop_;
   PosixSocket socket_;
   RunContext ctx_;
   MailboxIntake mailbox_{ctx_};
@@ -48,5 +51,7 @@ class ProcessorProgram {
 
 // The busy time-out of the processor's connections: $AUTORESPONDER_DB_TIMEOUT_MS, else 30 s.
 int DatabaseTimeoutMs();
+// How long an SMTP reply may take: $AUTORESPONDER_SMTP_TIMEOUT_MS, else 120 s.
+int SmtpReplyTimeoutMs();
 
 }  // namespace ar

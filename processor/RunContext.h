@@ -2,6 +2,7 @@
 // What every step of a processing run shares: the data folder, the switches, the two
 // connections, the autoresponder being worked on, and the status setters.
 #include "mail/Socket.h"
+#include "mail/StopToken.h"
 #include "processor/StatusList.h"
 #include "store/Connection.h"
 
@@ -20,6 +21,7 @@ struct RunContext {
   Connection* subscribers = nullptr;
   StatusList* status = nullptr;
   Socket* socket = nullptr;  // the run's one socket: the mailbox sessions, then SMTP
+  const StopToken* stop = nullptr;  // set when the run can be stopped (SIGTERM, SIGINT)
   int64_t currentAutoresponder = 0;
   // Closes both connections at the end of the run (and releases what guards them).
   std::function<void()> closeDatabases;
@@ -41,11 +43,19 @@ class MailboxReader {
                        const std::string& imapFolder) = 0;
 };
 
+// How a pass of the event phase ended.
+enum class PassEnd {
+  Completed,     // every due subscriber was tried
+  ServerFailed,  // ended after a run of server failures; the rest stays due
+  Stopped,       // ended by a stop request; the rest stays due
+  Error,         // ended by an error, traced; the rest stays due
+};
+
 // The event phase, for one autoresponder and one pass (immediate: events of zero days).
 class EventProcessor {
  public:
   virtual ~EventProcessor() = default;
-  virtual void ProcessEvents(int64_t autoresponderId, const std::string& smtpServer, const std::string& smtpUserName,
+  virtual PassEnd ProcessEvents(int64_t autoresponderId, const std::string& smtpServer, const std::string& smtpUserName,
                              const std::string& smtpPassword, bool smtpTls, bool immediatePass) = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -26,6 +27,15 @@ frmProcess::frmProcess(ProcessorProgram& program, QWidget* parent) : QWidget(par
   for (const std::string& line : program_.Status().Lines()) lbStatus_->addItem(QString::fromStdString(line));
   program_.Status().SetObserver(
       [this](const std::string& line, bool dropped) { AddLine(QString::fromStdString(line), dropped); });
+  // A stop request (SIGTERM, SIGINT) closes the window, which ends the program once the
+  // run in hand has stopped.
+  if (program_.Stop().WakeFd() >= 0) {
+    auto* stopped = new QSocketNotifier(program_.Stop().WakeFd(), QSocketNotifier::Read, this);
+    connect(stopped, &QSocketNotifier::activated, this, [this, stopped] {
+      stopped->setEnabled(false);
+      close();
+    });
+  }
 }
 
 void frmProcess::AddLine(const QString& line, bool dropped) {
@@ -39,7 +49,7 @@ void frmProcess::AddLine(const QString& line, bool dropped) {
 
 void frmProcess::StartRunAfter(int milliseconds) {
   QTimer::singleShot(milliseconds, this, [this] {
-    if (program_.Run() == RunOutcome::SmtpServerNotSpecified) close();
+    if (program_.Run() == RunOutcome::SmtpServerNotSpecified || program_.Stop().Requested()) close();
   });
 }
 

@@ -1,5 +1,6 @@
 // ostrel: one processing run for all autoresponders (0) or one, then the program ends.
 #include "processor/ProcessorProgram.h"
+#include "processor/StopSignals.h"
 #include "store/Display.h"
 
 #ifdef AR_WITH_WINDOWS
@@ -12,7 +13,10 @@
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  ar::IgnoreBrokenPipes();
   ar::ProcessorProgram program(ar::JoinArguments(argc, argv));
+  // Stopping the service (SIGTERM) or Ctrl-C ends the run after the message in hand.
+  ar::RequestStopOnSignals(program.Stop());
   std::string error;
   if (const int rc = program.StartUp(error); rc != ar::kExitOk) {
     std::cerr << "ostrel: " << error << "\n";

@@ -318,6 +318,42 @@ TEST_F(MimeComposer, DisplayNamesThatNeedQuotingOrEncoding) {
   }
 }
 
+// A FromAddress typed with a display name of its own: the header carries the event's
+// name and the address part only, never brackets inside brackets.
+TEST_F(MimeComposer, SenderTypedWithANameOfItsOwn) {
+  struct Case {
+    const char* fromName;
+    const char* from;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"Course Team", "News <news@example.com>", "From: Course Team<news@example.com>"},
+      {"Course Team", " < news@example.com > ", "From: Course Team<news@example.com>"},
+      {"Course Team", "news@example.com", "From: Course Team<news@example.com>"},
+      {"", "News <news@example.com>", "From: News <news@example.com>"},
+  };
+  for (const Case& c : cases) {
+    MailMessageContent m = Content(false, "", false);
+    m.fromName = c.fromName;
+    m.from = c.from;
+    const std::string message = Compose(m);
+    EXPECT_EQ(message.substr(0, message.find("\r\n")), c.line) << c.from;
+    EXPECT_EQ(ParseMimeMessage(message).fromAddress, "news@example.com") << c.from;
+  }
+}
+
+TEST(MessageIdTicks, NeverRepeatWithinASecond) {
+  TickSequence ticks;
+  struct Step {
+    std::int32_t tick;
+    std::int32_t expected;
+  };
+  // The last two: the counter wraps, and so does the sequence.
+  const Step steps[] = {{500, 500}, {500, 501}, {500, 502}, {501, 503}, {900, 900}, {2147483647, 2147483647},
+                        {2147483647, INT32_MIN}, {INT32_MIN, INT32_MIN + 1}};
+  for (const Step& s : steps) EXPECT_EQ(ticks.Next(s.tick), s.expected) << s.tick;
+}
+
 // ---- Bodies: dot-stuffing, line endings, charsets.
 
 TEST_F(MimeComposer, DotStuffingAndLineEndingsReachTheCaller) {

@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -247,7 +248,29 @@ std::vector<Scenario> Scenarios() {
                   {true, false, 0},
                   {},
                   "CONNECTION ERROR: Timed out",
-                  SocketState::Connected});
+                  SocketState::Closed});
+  list.push_back({"GreetingThatRefusesTheSession", false, Tls::Off,
+                  [] {
+                    Script s;
+                    s.Send("554 5.3.2 no service for you\r\n").ExpectClosed();
+                    return std::vector<Script>{s};
+                  },
+                  {true, false, 0},
+                  {},
+                  "CONNECTION ERROR: The server refused the connection: 554 5.3.2 no service for you",
+                  SocketState::Closed});
+  list.push_back({"HeloRefused", false, Tls::Off,
+                  [] {
+                    Script s;
+                    s.Send("220 fake.test ESMTP\r\n")
+                        .Exchange("HELO client.test\r\n", "501 5.5.2 bad HELO name\r\n")
+                        .ExpectClosed();
+                    return std::vector<Script>{s};
+                  },
+                  {true, false, 0},
+                  {},
+                  "CONNECTION ERROR: The server refused the HELO: 501 5.5.2 bad HELO name",
+                  SocketState::Closed});
   list.push_back({"RefusedConnection", false, Tls::Off, [] { return std::vector<Script>{}; }, {true, false, 0}, {},
                   "CONNECTION ERROR: Could not connect to 127.0.0.1 port ", SocketState::Closed});
   list.push_back({"ConnectionDroppedInTheGreeting", false, Tls::Off,
@@ -260,8 +283,8 @@ std::vector<Scenario> Scenarios() {
                   {},
                   "CONNECTION ERROR: Connection closed by 127.0.0.1 port ",
                   SocketState::Closed});
-  // A reply that breaks off counts as good; the next send then fails, and a closed
-  // socket needs no QUIT.
+  // A reply that breaks off is a failure, not a good reply: whatever the server made of
+  // the command is unknown. A closed socket needs no QUIT.
   list.push_back({"ConnectionDroppedInAReply", false, Tls::Off,
                   [] {
                     Script s;
@@ -271,9 +294,27 @@ std::vector<Scenario> Scenarios() {
                         .Drop();
                     return std::vector<Script>{s};
                   },
-                  {false, false, 1},
+                  {false, false, 0},
                   {},
-                  nullptr,
+                  "RECEIVE FAILED: Connection closed by 127.0.0.1 port ",
+                  SocketState::Closed});
+  // The message is on the server, but its final reply never comes: not a success, and the
+  // connection is dropped rather than asked to QUIT.
+  list.push_back({"SilentAfterTheMessage", false, Tls::Off,
+                  [] {
+                    Script s;
+                    s.Send("220 fake.test ESMTP\r\n")
+                        .Exchange("HELO client.test\r\n", "250 fake.test\r\n")
+                        .Exchange("MAIL FROM: <from@sender.test>\r\n", "250 ok\r\n")
+                        .Exchange("RCPT TO: <to@rcpt.test>\r\n", "250 ok\r\n")
+                        .Exchange("DATA\r\n", "354 go ahead\r\n")
+                        .Expect(std::string(kMessage) + "\r\n.\r\n")
+                        .ExpectClosed();
+                    return std::vector<Script>{s};
+                  },
+                  {false, false, 3},
+                  {},
+                  "RECEIVE FAILED: Timed out after ",
                   SocketState::Closed});
   list.push_back({"TlsFromConnectWithTestCa", true, Tls::Trusted,
                   [] {
@@ -426,22 +467,21 @@ TEST(SmtpHeloName, FallsBackToTheComputerNameThenToTheFixedWord) {
   }
 }
 
-TEST(SmtpConnect, AnOpenConnectionIsUsedAsItStands) {
+TEST(SmtpConnect, AConnectionLeftOpenIsDroppedAndANewOneOpened) {
   MemorySocket socket;
   AnswerEverything(socket);
   socket.Connect("old.test", 110);
-  Recorder trace;
-  SmtpSession session(socket, trace.Function());
+  SmtpSession session(socket, nullptr);
   bool authFailed = true;
-  EXPECT_FALSE(session.SMTPConnect({"mail.test", "ann", "pw", true, "h"}, authFailed));
-  EXPECT_FALSE(authFailed);
-  EXPECT_EQ(socket.Security(), SocketSecurity::TlsFromConnect);
-  EXPECT_EQ(socket.Connects().size(), 1u);
-  EXPECT_EQ(socket.Sent(), "");
-  EXPECT_TRUE(trace.lines.empty());
+  EXPECT_FALSE(session.SMTPConnect({"mail.test", "", "", true, "h"}, authFailed));
+  EXPECT_EQ(socket.Aborts(), 1);
+  ASSERT_EQ(socket.Connects().size(), 2u);
+  EXPECT_EQ(socket.Connects()[1].host, "mail.test");
+  EXPECT_EQ(socket.Connects()[1].security, SocketSecurity::TlsFromConnect);
+  EXPECT_EQ(socket.Sent(), "HELO h\r\n");
 }
 
-TEST(SmtpQuit, AReplyThatNeverComesIsTracedAsErrorClosing) {
+TEST(SmtpQuit, AReplyThatNeverComesIsTracedAsErrorClosingAndDropsTheConnection) {
   MemorySocket socket;
   socket.Connect("mail.test", 25);
   Recorder trace;
@@ -451,6 +491,99 @@ TEST(SmtpQuit, AReplyThatNeverComesIsTracedAsErrorClosing) {
   ASSERT_EQ(trace.lines.size(), 1u);
   EXPECT_EQ(trace.lines[0].text, "ERROR CLOSING");
   EXPECT_TRUE(trace.lines[0].forced);
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+}
+
+// A server that never answers QUIT must not hand its connection to the next session:
+// the next message goes through a new connection and reaches the server.
+TEST(SmtpQuit, AnUnansweredQuitLeavesNothingForTheNextSession) {
+  Script first, second;
+  first.Send("220 fake.test ESMTP\r\n").Exchange("HELO client.test\r\n", "250 fake.test\r\n");
+  Transaction(second.Send("220 fake.test ESMTP\r\n").Exchange("HELO client.test\r\n", "250 fake.test\r\n"));
+  first.Exchange("MAIL FROM: <from@sender.test>\r\n", "250 2.1.0 ok\r\n")
+      .Exchange("RCPT TO: <to@rcpt.test>\r\n", "250 2.1.5 ok\r\n")
+      .Exchange("DATA\r\n", "354 go ahead\r\n")
+      .Exchange(std::string(kMessage) + "\r\n.\r\n", "250 2.0.0 queued\r\n")
+      .Expect("QUIT\r\n")
+      .ExpectClosed();
+  FakeServer server({first, second});
+  PosixSocket socket(TlsOptions{});
+  Recorder trace;
+  SmtpSettings settings{server.Address(), "", "", false, "client.test"};
+  for (int session = 0; session < 2; ++session) {
+    SmtpSession smtp(socket, trace.Function());
+    smtp.SetTimeouts(5000, 300);
+    const Outcome o = RunSession(smtp, settings);
+    EXPECT_FALSE(o.connectFailed) << session;
+    EXPECT_EQ(o.stepsDone, 4) << session;
+    EXPECT_EQ(socket.State(), SocketState::Closed) << session;
+  }
+  EXPECT_THAT(server.Finish(), ::testing::IsEmpty());
+  EXPECT_THAT(trace.All(), HasSubstr("ERROR CLOSING"));
+}
+
+// --- Replies ---
+
+TEST(SmtpReplyVerdict, ClassesOfTheLastLine) {
+  using K = SmtpReply::Kind;
+  struct Case {
+    const char* line;
+    K kind;
+    int code;
+    bool completed;
+    bool closing;
+  } cases[] = {
+      {"250 2.0.0 queued\r\n", K::Positive, 250, true, false},
+      {"   354 go ahead\r\n", K::Positive, 354, false, false},
+      {"451 4.7.1 try again later\r\n", K::Transient, 451, false, false},
+      {"421 4.7.0 too many connections\r\n", K::Transient, 421, false, true},
+      {"550 5.1.1 no such user", K::Permanent, 550, false, false},
+      {"2\r\n", K::Positive, 0, true, false},
+      {"hello\r\n", K::Garbled, 0, false, false},
+      {"\r\n", K::Garbled, 0, false, false},
+      {"", K::Garbled, 0, false, false},
+      {"621 six\r\n", K::Garbled, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    const SmtpReply r = JudgeReplyLine(c.line);
+    EXPECT_EQ(r.kind, c.kind) << c.line;
+    EXPECT_EQ(r.code, c.code) << c.line;
+    EXPECT_EQ(r.Completed(), c.completed) << c.line;
+    EXPECT_EQ(r.ServiceClosing(), c.closing) << c.line;
+    EXPECT_EQ(r.text.find('\n'), std::string::npos);
+  }
+}
+
+// The reply time-out bounds the whole reply: a server that keeps sending continuation
+// lines, each in good time, cannot hold the session open.
+TEST(SmtpReplyDeadline, CoversEveryLineOfTheReply) {
+  MemorySocket socket;
+  socket.Connect("mail.test", 25);
+  std::string endless;
+  for (int i = 0; i < 200; ++i) endless += "250-still talking\r\n";
+  socket.Deliver(endless + "250 done\r\n");
+  Recorder trace;
+  SmtpSession session(socket, trace.Function());
+  session.SetTimeouts(1000, 120000);
+  auto now = std::chrono::steady_clock::time_point{};
+  session.SetClock([&] { return now += std::chrono::seconds(1); });  // every line costs a second
+  EXPECT_TRUE(session.SMTPReceive());
+  EXPECT_EQ(session.LastReply().kind, SmtpReply::Kind::Missing);
+  EXPECT_THAT(session.LastReply().text, HasSubstr("Timed out after 120000 ms waiting for the whole reply"));
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+  EXPECT_THAT(trace.All(), HasSubstr("RECEIVE FAILED: Timed out"));
+}
+
+TEST(SmtpReplyDeadline, AReplyOfTooManyLinesIsRefused) {
+  MemorySocket socket;
+  socket.Connect("mail.test", 25);
+  std::string endless;
+  for (int i = 0; i <= SmtpSession::kMaxReplyLines; ++i) endless += "250-x\r\n";
+  socket.Deliver(endless + "250 done\r\n");
+  SmtpSession session(socket, nullptr);
+  EXPECT_TRUE(session.SMTPReceive());
+  EXPECT_EQ(session.LastReply().kind, SmtpReply::Kind::Missing);
+  EXPECT_EQ(socket.State(), SocketState::Closed);
 }
 
 // --- The attachment marker ---

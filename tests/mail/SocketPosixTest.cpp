@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 namespace ar {
 namespace {
@@ -76,6 +77,63 @@ TEST(PosixSocket, LostConnectionAndTimeOut) {
   socket.Abort();
   EXPECT_EQ(socket.State(), SocketState::Closed);
   EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+// The time-out bounds a line as a whole: a server that sends one byte now and then,
+// each well within the time-out, still cannot keep the read going.
+TEST(PosixSocket, ALineMustArriveWithinTheTimeOutHoweverItTrickles) {
+  Script s;
+  s.Trickle("220 " + std::string(60, 'x') + "\r\n", 20);
+  FakeServer server({s});
+  PosixSocket socket(TlsOptions{});
+  socket.SetTimeoutMs(300);
+  socket.Connect("127.0.0.1", server.Port());
+  try {
+    const std::string line = socket.ReadLine();
+    FAIL() << "the whole line arrived: " << line;
+  } catch (const SocketError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("Timed out after 300 ms"));
+  }
+  socket.Abort();
+  EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+TEST(PosixSocket, AConnectDropsTheConnectionStillOpen) {
+  Script first, second;
+  first.Send("one\r\n").ExpectClosed();
+  second.Send("two\r\n").ExpectClosed();
+  FakeServer server({first, second});
+  PosixSocket socket(TlsOptions{});
+  socket.Connect("127.0.0.1", server.Port());
+  EXPECT_EQ(socket.ReadLine(), "one\r\n");
+  socket.Connect("127.0.0.1", server.Port());
+  EXPECT_EQ(socket.ReadLine(), "two\r\n");
+  socket.Close();
+  EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+// A stop request ends a wait that would otherwise last the whole time-out, and drops
+// the connection; a connect is not even tried.
+TEST(PosixSocket, AStopRequestEndsTheWait) {
+  Script silent;
+  silent.ExpectClosed();
+  FakeServer server({silent});
+  StopToken stop;
+  PosixSocket socket(TlsOptions{});
+  socket.SetTimeoutMs(600000);
+  socket.SetStopToken(&stop);
+  socket.Connect("127.0.0.1", server.Port());
+  std::thread requester([&] { stop.Request(); });
+  try {
+    socket.ReadLine();
+    FAIL() << "no error";
+  } catch (const SocketError& e) {
+    EXPECT_STREQ(e.what(), kStoppedDescription);
+  }
+  requester.join();
+  EXPECT_EQ(socket.State(), SocketState::Closed);
+  EXPECT_THAT(server.Finish(), IsEmpty());
+  EXPECT_THROW(socket.Connect("127.0.0.1", server.Port()), SocketError);
 }
 
 TEST(PosixSocket, RefusedConnectionAndBadPort) {

@@ -1,6 +1,7 @@
 // The event passes over days with the settable clock, and the dispatch of each message,
 // against an SMTP server on an in-memory socket.
 #include "mail/SocketMemory.h"
+#include "processor/Addresses.h"
 #include "processor/BodyFile.h"
 #include "processor/EventScheduler.h"
 #include "store/Schema.h"
@@ -12,10 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 namespace ar {
 namespace {
 
 using test::Day;
+using test::DeliveredMail;
+using test::MemorySmtp;
 
 struct EventSpec {
   std::string name;
@@ -26,6 +32,14 @@ struct SubscriberSpec {
   std::string address;
   double added;
   bool unsubscribed = false;
+};
+// A row as an interrupted pass leaves it: the last committed send, and the staged one.
+struct StagedSpec {
+  std::string address;
+  double added;
+  Value lastSent;     // LastEventSentTime
+  Value stagedAt;     // TempLastEventSentTime
+  std::string event;  // name of the event LastAutoresponderEventID names ("" for none, "gone" for a deleted one)
 };
 
 class EventSchedulerTest : public ::testing::Test {
@@ -44,6 +58,17 @@ class EventSchedulerTest : public ::testing::Test {
         " values (?, ?, ?, ?, ?, 'News <news@example.com>', 'News', '', '', -1, 0, ?)",
         {Value(id), e.name, e.interval, e.active, "About " + e.name, "Text of " + e.name});
     return db.Config().LastInsertId();
+  }
+  void AddStaged(const StagedSpec& s) {
+    const Value eventId = s.event.empty()   ? Value()
+                          : s.event == "gone" ? Value(999999)
+                                              : db.Config().Scalar("select AutoresponderEventID from tblAutoresponderEvents"
+                                                                   " where EventName=?",
+                                                                   {s.event});
+    db.Subscribers().Execute("insert into " + SubscriberTable(id) +
+                                 " (EmailAddress, AddedDate, LastEventSentTime, TempLastEventSentTime,"
+                                 " LastAutoresponderEventID) values (?,?,?,?,?)",
+                             {s.address, s.added, s.lastSent, s.stagedAt, eventId});
   }
   void AddSubscriber(const SubscriberSpec& s) {
     db.Subscribers().Execute("insert into " + SubscriberTable(id) + " (EmailAddress, AddedDate, UnsubscribeDate) values (?,?,?)",
@@ -74,6 +99,18 @@ class EventSchedulerTest : public ::testing::Test {
     return db.Subscribers()
         .Scalar("select count(*) from " + SubscriberTable(id) + " where TempLastEventSentTime IS NOT NULL")
         .AsInteger();
+  }
+  bool Marked(const std::string& address) {
+    return !Column("LastEventSentTime", address).IsNull() || !Column("TempLastEventSentTime", address).IsNull();
+  }
+  void Reset() {
+    db.Config().Execute("delete from tblAutoresponderEvents");
+    db.Config().Execute("update tblAutoresponders set LastStatus=''");
+    db.Config().Execute("update tblStatus set LastSMTPStatus=0");
+    db.Subscribers().Execute("delete from " + SubscriberTable(id));
+    smtp.replies.clear();
+    smtp.beforeSession = nullptr;
+    smtp.onMessageEnd = nullptr;
   }
   std::string LastStatus() {
     return NullToDefault(db.Config().Scalar("select LastStatus from tblAutoresponders where AutoresponderID=?", {Value(id)}), "");
@@ -162,16 +199,95 @@ TEST_F(EventSchedulerTest, WhatASendRecords) {
   EXPECT_EQ(smtp.Quits(), 2);  // one session per message
 }
 
-TEST_F(EventSchedulerTest, AnUnreachableServerIsTriedOncePerSubscriberAndMarksNobody) {
+TEST_F(EventSchedulerTest, AnUnreachableServerIsTriedThreeTimesAndMarksNobody) {
   AddEvent({"welcome", 0});
-  for (const char* a : {"a@example.com", "b@example.com", "c@example.com"}) AddSubscriber({a, Day(2026, 1, 1)});
+  for (const char* a : {"a@example.com", "b@example.com", "c@example.com", "d@example.com", "e@example.com"})
+    AddSubscriber({a, Day(2026, 1, 1)});
   socket.FailEveryConnect("Connection refused");
   EXPECT_EQ(RunAt(Day(2026, 1, 1, 12, 0)), Sent{});
-  EXPECT_EQ(socket.Connects().size(), 3u);
+  EXPECT_EQ(socket.Connects().size(), 3u) << "the pass ends after three failed sessions in a row";
   EXPECT_TRUE(Column("LastEventSentTime", "a@example.com").IsNull());
   EXPECT_EQ(LastStatus(), "Error: SMTP connection failed");
   EXPECT_EQ(db.Config().Scalar("select LastSMTPStatus from tblStatus").AsInteger(), -1);
-  EXPECT_EQ(status.Lines().back().substr(status.Lines().back().find(" - ") + 3), "Error: STMP connection failed");
+  bool logged = false;
+  for (const std::string& l : status.Lines()) logged |= l.ends_with(" - Error: STMP connection failed");
+  EXPECT_TRUE(logged);
+  EXPECT_NE(status.Lines().back().find("failed 3 sessions in a row"), std::string::npos) << status.Lines().back();
+}
+
+// Only failures of the server count towards ending the pass: a refused recipient, for
+// now or for good, is that recipient's, and breaks the run of failures.
+TEST_F(EventSchedulerTest, ThreeServerFailuresInARowEndThePass) {
+  AddEvent({"welcome", 0});
+  for (int i = 0; i < 11; ++i) AddSubscriber({"s" + std::to_string(i) + "@example.com", Day(2026, 1, 1)});
+  const std::map<int, std::pair<std::string, std::string>> sessions = {
+      {0, {"GREETING", MemorySmtp::kSilent}},   {1, {"MAIL", "421 4.7.0 too many connections"}},
+      {2, {"RCPT", "451 4.7.1 greylisted"}},    {3, {"END", MemorySmtp::kDrop}},
+      {4, {"GREETING", "554 5.3.2 no service"}}, {5, {"RCPT", "550 5.1.1 no such user"}},
+      {6, {"END", MemorySmtp::kSilent}},        {7, {"DATA", MemorySmtp::kDrop}},
+      {8, {"GREETING", MemorySmtp::kDrop}}};
+  smtp.beforeSession = [&](int session) {
+    smtp.replies.clear();
+    if (auto it = sessions.find(session); it != sessions.end()) smtp.replies[it->second.first] = it->second.second;
+  };
+  EXPECT_EQ(RunAt(Day(2026, 1, 1, 12, 0)), Sent{"s5@example.com:welcome"});
+  EXPECT_EQ(smtp.Sessions(), 9) << "s9 and s10 are left for the next run";
+  EXPECT_EQ(LastStatus(), "Error: SMTP connection failed");
+
+  smtp.beforeSession = nullptr;
+  smtp.replies.clear();
+  const Sent retried = RunAt(Day(2026, 1, 1, 12, 15));
+  EXPECT_EQ(retried.size(), 10u);
+  EXPECT_EQ(std::count(retried.begin(), retried.end(), "s5@example.com:welcome"), 0);
+  EXPECT_EQ(StagedRows(), 0);
+}
+
+// RFC 5321's reply classes: a message counts as done when the server accepted it (2xx)
+// or refused it for good (5xx); a 4xx reply, or a connection that broke or fell silent
+// before the final reply, leaves the subscriber due for the next run.
+TEST_F(EventSchedulerTest, EachReplyDecidesWhetherTheSubscriberIsMarked) {
+  struct Case {
+    const char* step;
+    const char* reply;
+    bool marked;
+    const char* lastStatus;
+    bool smtpProblem;
+  };
+  const char* lost = "Error: SMTP connection lost, retried at next run";
+  const char* deferred = "Error: SMTP server deferred a message, retried at next run";
+  const Case cases[] = {
+      {"END", "250 2.0.0 queued", true, "", false},
+      {"RCPT", "550 5.1.1 no such user", true, "", false},
+      {"END", "554 5.7.1 rejected as spam", true, "", false},
+      {"RCPT", "451 4.7.1 greylisted, try again later", false, deferred, false},
+      {"MAIL", "452 4.3.1 insufficient system storage", false, deferred, false},
+      {"END", "451 4.3.0 try again later", false, deferred, false},
+      {"MAIL", "421 4.7.0 too many connections", false, lost, true},
+      {"END", "421 4.4.2 timeout, closing", false, lost, true},
+      {"END", MemorySmtp::kSilent, false, lost, true},
+      {"END", MemorySmtp::kDrop, false, lost, true},
+      {"DATA", MemorySmtp::kDrop, false, lost, true},
+      {"RCPT", "hello?", false, lost, true},
+      {"GREETING", "554 5.3.2 not now", false, "Error: SMTP connection failed", true},
+      {"GREETING", MemorySmtp::kSilent, false, "Error: SMTP connection failed", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.step) + " " + c.reply);
+    Reset();
+    AddEvent({"welcome", 0});
+    AddSubscriber({"a@example.com", Day(2026, 1, 1)});
+    smtp.replies[c.step] = c.reply;
+    const Sent first = RunAt(Day(2026, 1, 1, 12, 0));
+    EXPECT_EQ(first.size(), c.marked ? 1u : 0u);
+    EXPECT_EQ(Marked("a@example.com"), c.marked);
+    EXPECT_EQ(LastStatus(), c.lastStatus);
+    EXPECT_EQ(db.Config().Scalar("select LastSMTPStatus from tblStatus").AsInteger(), c.smtpProblem ? -1 : 0);
+    EXPECT_EQ(socket.State(), SocketState::Closed) << "no connection outlives its session";
+
+    smtp.replies.clear();
+    EXPECT_EQ(RunAt(Day(2026, 1, 1, 12, 15)), c.marked ? Sent{} : Sent{"a@example.com:welcome"})
+        << "what was not done is tried at the next run, and only that";
+  }
 }
 
 TEST_F(EventSchedulerTest, RefusedAuthenticationAndRefusedRecipient) {
@@ -246,6 +362,201 @@ TEST_F(EventSchedulerTest, AMessageThatCannotBeComposedIsNotSentAndStaysDue) {
   EXPECT_FALSE(smtp.Mails()[0].completed) << "no empty message is delivered";
   EXPECT_TRUE(Column("LastEventSentTime", "a@example.com").IsNull());
   EXPECT_EQ(LastStatus(), "Error: message could not be composed");
+}
+
+// A stored address that would break the envelope, or smuggle a command onto the wire,
+// is never written into RCPT TO. It is marked like an address refused for good, so that
+// it is not tried at every run, and the others go on.
+TEST_F(EventSchedulerTest, UnusableAddressesAreSkippedMarkedAndHoldUpNobody) {
+  AddEvent({"welcome", 0});
+  const std::vector<std::string> unusable = {"evil@example.com\r\nRCPT TO:<victim@example.com>",
+                                             "two words@example.com", "<>", "trailing<", "a\x01@example.com"};
+  for (const std::string& a : unusable) AddSubscriber({a, Day(2026, 1, 1)});
+  AddSubscriber({" Ann Smith <ann@example.com> ", Day(2026, 1, 1)});
+  AddSubscriber({"ok@example.com", Day(2026, 1, 1)});
+  EXPECT_EQ(RunAt(Day(2026, 1, 1, 12, 0)), (Sent{" Ann Smith <ann@example.com> :welcome", "ok@example.com:welcome"}));
+  ASSERT_EQ(smtp.Mails().size(), 2u);
+  EXPECT_EQ(smtp.Mails()[0].rcptTo, "RCPT TO: <ann@example.com>\r\n");
+  EXPECT_EQ(socket.Sent().find("victim"), std::string::npos);
+  for (const std::string& a : unusable) EXPECT_TRUE(Marked(a)) << PrintableText(a);
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+  EXPECT_NE(trace.find("skipped: the address cannot be written into RCPT TO: evil@example.com\\x0d\\x0aRCPT TO:"),
+            std::string::npos)
+      << trace;
+  EXPECT_EQ(RunAt(Day(2026, 1, 1, 12, 15)), Sent{});
+}
+
+TEST_F(EventSchedulerTest, TheSenderOfTheEnvelope) {
+  struct Case {
+    const char* fromAddress;
+    const char* mailFrom;  // nullptr: the event's messages do not go
+  };
+  const Case cases[] = {{" news@example.com ", "MAIL FROM: <news@example.com>\r\n"},
+                        {"News < news@example.com > ", "MAIL FROM: <news@example.com>\r\n"},
+                        {"news@example.com\r\nRCPT TO:<victim@example.com>", nullptr},
+                        {"news letter@example.com", nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(PrintableText(c.fromAddress));
+    Reset();
+    const int64_t event = AddEvent({"welcome", 0});
+    db.Config().Execute("update tblAutoresponderEvents set FromAddress=? where AutoresponderEventID=?",
+                        {c.fromAddress, Value(event)});
+    AddSubscriber({"a@example.com", Day(2026, 1, 1)});
+    const size_t before = smtp.Mails().size();
+    RunAt(Day(2026, 1, 1, 12, 0));
+    if (c.mailFrom) {
+      ASSERT_EQ(smtp.Mails().size(), before + 1);
+      EXPECT_EQ(smtp.Mails().back().mailFrom, c.mailFrom);
+    } else {
+      EXPECT_EQ(smtp.Mails().size(), before);
+      EXPECT_FALSE(Marked("a@example.com"));
+      EXPECT_EQ(LastStatus(), "Error: event From address not usable");
+    }
+  }
+}
+
+// What a killed pass leaves: messages sent and staged, not committed. The next pass of
+// the same kind sends each subscriber only the events after the one it got last, and
+// the pass of the other kind neither sends to nor commits such rows.
+TEST_F(EventSchedulerTest, AnInterruptedPassIsTakenUpExactly) {
+  const double d0 = Day(2026, 3, 2, 10, 0);
+  const double killedAt = d0 + 5 + 1.0 / 24;
+  struct Case {
+    const char* name;
+    std::vector<EventSpec> events;
+    std::vector<StagedSpec> rows;
+    double runAt;
+    Sent expected;
+  };
+  const Case cases[] = {
+      {"immediate pass killed between two events",
+       {{"hello", 0}, {"welcome", 0}},
+       {{"a@example.com", d0, Value(), killedAt, "welcome"},
+        {"b@example.com", d0, Value(), killedAt, "hello"},
+        {"c@example.com", d0, Value(), Value(), ""}},
+       killedAt + 0.01,
+       {"c@example.com:hello", "b@example.com:welcome", "c@example.com:welcome"}},
+      {"catch-up killed after its first event",
+       {{"one", 1}, {"three", 3}},
+       {{"a@example.com", d0, d0, killedAt, "one"}, {"b@example.com", d0, d0, Value(), ""}},
+       killedAt + 0.01,
+       {"b@example.com:one", "a@example.com:three", "b@example.com:three"}},
+      {"catch-up taken up the next day",
+       {{"one", 1}, {"three", 3}},
+       {{"a@example.com", d0, d0, killedAt, "one"}},
+       killedAt + 1,
+       {"a@example.com:three"}},
+      {"the immediate pass leaves a delayed pass's rows to it",
+       {{"welcome", 0}, {"one", 1}, {"three", 3}},
+       {{"a@example.com", d0, Value(), killedAt, "one"}, {"new@example.com", d0 + 5, Value(), Value(), ""}},
+       killedAt + 0.01,
+       {"new@example.com:welcome", "a@example.com:three"}},
+      {"a row staged by an event since deleted is committed, not left stuck",
+       {{"one", 1}},
+       {{"a@example.com", d0, Value(), killedAt, "gone"}},
+       killedAt + 0.01,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reset();
+    for (const EventSpec& e : c.events) AddEvent(e);
+    for (const StagedSpec& r : c.rows) AddStaged(r);
+    EXPECT_EQ(RunAt(c.runAt), c.expected);
+    EXPECT_EQ(StagedRows(), 0);
+    EXPECT_EQ(RunAt(c.runAt + 0.01), Sent{}) << "and nothing twice";
+  }
+}
+
+// A subscriber whose message failed in a pass gets none of the pass's later events: the
+// failed one stays due, and the sequence keeps its order.
+TEST_F(EventSchedulerTest, AFailedMessageHoldsBackTheLaterEventsOfItsPass) {
+  const double d0 = Day(2026, 3, 2, 10, 0);
+  struct Case {
+    const char* name;
+    const char* deferredSubject;
+    Sent first, second;
+  };
+  const Case cases[] = {
+      {"the first event deferred", "Subject: About one",
+       {"b@example.com:one", "b@example.com:three"}, {"a@example.com:one", "a@example.com:three"}},
+      {"the second event deferred", "Subject: About three",
+       {"a@example.com:one", "b@example.com:one", "b@example.com:three"}, {"a@example.com:three"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reset();
+    AddEvent({"one", 1});
+    AddEvent({"three", 3});
+    AddSubscriber({"a@example.com", d0});
+    AddSubscriber({"b@example.com", d0});
+    smtp.onMessageEnd = [&] {
+      const DeliveredMail& m = smtp.Mails().back();
+      const bool defer = m.rcptTo == "RCPT TO: <a@example.com>\r\n" && m.data.find(c.deferredSubject) != std::string::npos;
+      if (defer) smtp.replies["END"] = "451 4.3.0 try again later";
+      else smtp.replies.erase("END");
+    };
+    EXPECT_EQ(RunAt(d0 + 5), c.first);
+    smtp.onMessageEnd = nullptr;
+    smtp.replies.clear();
+    EXPECT_EQ(RunAt(d0 + 5.1), c.second);
+    EXPECT_EQ(RunAt(d0 + 5.2), Sent{});
+    EXPECT_EQ(StagedRows(), 0);
+  }
+}
+
+// A stop request ends the pass after the message in hand: one whose final "." has not
+// gone is abandoned (and stays due), one whose final reply is awaited is finished and
+// marked. Nobody gets a message twice because of the stop.
+TEST_F(EventSchedulerTest, AStopEndsThePassAfterTheMessageInHand) {
+  struct Case {
+    const char* name;
+    bool atTheFinalDot;  // else at the start of the second session
+    Sent beforeStop;
+  };
+  const Case cases[] = {{"stopped while connecting", false, {"a@example.com:welcome"}},
+                        {"stopped while the final reply is awaited", true,
+                         {"a@example.com:welcome", "b@example.com:welcome"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reset();
+    AddEvent({"welcome", 0});
+    for (const char* a : {"a@example.com", "b@example.com", "c@example.com"}) AddSubscriber({a, Day(2026, 1, 1)});
+    const size_t delivered = smtp.Recipients().size();
+    StopToken stop;
+    ctx.stop = &stop;
+    socket.SetStopToken(&stop);
+    if (c.atTheFinalDot)
+      smtp.onMessageEnd = [&] {
+        if (smtp.Mails().size() - delivered == 2) stop.Request();
+      };
+    else
+      smtp.beforeSession = [&](int) {
+        if (smtp.Recipients().size() - delivered == 1) stop.Request();
+      };
+    SetClock(Day(2026, 1, 1, 12, 0));
+    Sent sent;
+    status.SetObserver([&](const std::string& line, bool) {
+      const std::string prefix = " - Sent event email to: ";
+      if (const size_t at = line.find(prefix); at != std::string::npos)
+        sent.push_back(line.substr(at + prefix.size(), line.find(" for event ") - at - prefix.size()) + ":welcome");
+    });
+    EXPECT_EQ(scheduler.ProcessEvents(id, "smtp.example", "", "", false, true), PassEnd::Stopped);
+    EXPECT_EQ(sent, c.beforeStop);
+    EXPECT_EQ(smtp.Recipients().size() - delivered, c.beforeStop.size()) << "what went is exactly what is marked";
+    EXPECT_EQ(socket.State(), SocketState::Closed);
+
+    ctx.stop = nullptr;
+    socket.SetStopToken(nullptr);
+    smtp.onMessageEnd = nullptr;
+    smtp.beforeSession = nullptr;
+    RunAt(Day(2026, 1, 1, 12, 15));
+    std::vector<std::string> everyone = smtp.Recipients();
+    everyone.erase(everyone.begin(), everyone.begin() + static_cast<std::ptrdiff_t>(delivered));
+    std::sort(everyone.begin(), everyone.end());
+    EXPECT_EQ(everyone, (std::vector<std::string>{"a@example.com", "b@example.com", "c@example.com"}))
+        << "each subscriber got the event once";
+  }
 }
 
 TEST(BodyLines, LineEnds) {

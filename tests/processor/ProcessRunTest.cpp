@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -16,9 +19,11 @@ using test::Day;
 struct FakeMailbox : MailboxReader {
   struct Call { std::string server, user, password; bool tls; int64_t id; std::string type, folder; };
   std::vector<Call> calls;
+  std::function<void()> onRead;
   void ReadPOP(const std::string& server, const std::string& user, const std::string& password, bool tls, int64_t id,
                const std::string& type, const std::string& folder) override {
     calls.push_back({server, user, password, tls, id, type, folder});
+    if (onRead) onRead();
   }
 };
 
@@ -26,10 +31,13 @@ struct FakeEvents : EventProcessor {
   struct Call { int64_t id; bool immediate; std::string server, user, password; bool tls; };
   std::vector<Call> calls;
   int failOnCall = -1;  // throw on this call (0-based), as a failing statement would
-  void ProcessEvents(int64_t id, const std::string& server, const std::string& user, const std::string& password,
-                     bool tls, bool immediate) override {
+  std::map<int, PassEnd> ends;  // how a call (0-based) ends; Completed when not listed
+  PassEnd ProcessEvents(int64_t id, const std::string& server, const std::string& user, const std::string& password,
+                        bool tls, bool immediate) override {
     if (static_cast<int>(calls.size()) == failOnCall) throw std::runtime_error("no such table: [42]");
     calls.push_back({id, immediate, server, user, password, tls});
+    const auto end = ends.find(static_cast<int>(calls.size()) - 1);
+    return end == ends.end() ? PassEnd::Completed : end->second;
   }
   std::vector<std::pair<int64_t, bool>> Passes() const {
     std::vector<std::pair<int64_t, bool>> out;
@@ -199,6 +207,61 @@ TEST_F(ProcessRunTest, TimeOfDayGovernsTheDelayedPassAndRecordsItsTime) {
   SetClock(Day(2026, 3, 10, 17, 0));
   RunFor(0);
   EXPECT_EQ(events.Passes(), (P{{timed, true}, {broken, true}}));
+}
+
+// A pass that ended early (a failing server, an error) leaves its time of day unspent:
+// the next run tries the delayed pass again instead of a day later. The autoresponders
+// after it are still tried.
+TEST_F(ProcessRunTest, AnUnfinishedDelayedPassIsTriedAgainAtTheNextRun) {
+  const int64_t timed = db.AddAutoresponder("timed", true);
+  const int64_t other = db.AddAutoresponder("other", true);
+  db.Config().Execute("update tblAutoresponders set TimeOfDayToRespond='9:00am' where AutoresponderID=?",
+                      {static_cast<long long>(timed)});
+  using P = std::vector<std::pair<int64_t, bool>>;
+  auto lastRespond = [&] {
+    return db.Config().Scalar("select LastRespondTime from tblAutoresponders where AutoresponderID=?",
+                              {static_cast<long long>(timed)});
+  };
+  for (PassEnd end : {PassEnd::ServerFailed, PassEnd::Error}) {
+    events.calls.clear();
+    events.ends = {{1, end}};  // timed's delayed pass
+    RunFor(0);
+    EXPECT_EQ(events.Passes(), (P{{timed, true}, {timed, false}, {other, true}, {other, false}}));
+    EXPECT_TRUE(lastRespond().IsNull());
+  }
+  events.calls.clear();
+  events.ends.clear();
+  RunFor(0);
+  EXPECT_DOUBLE_EQ(lastRespond().AsReal(), Day(2026, 3, 10, 12, 0));
+}
+
+// SIGTERM during a run: the pass in hand ends (the scheduler sees the same request), the
+// rest of the run is skipped, and the run is still recorded.
+TEST_F(ProcessRunTest, AStopRequestEndsTheRunAndIsRecorded) {
+  const int64_t a = db.AddAutoresponder("a", true, "pop.a");
+  const int64_t b = db.AddAutoresponder("b", true, "pop.b");
+  StopToken stop;
+  ctx.stop = &stop;
+  events.ends = {{0, PassEnd::Stopped}};  // a's immediate pass was stopped
+  RunFor(0);
+  EXPECT_EQ(mailbox.calls.size(), 2u);
+  EXPECT_EQ(events.Passes(), (std::vector<std::pair<int64_t, bool>>{{a, true}}));
+  EXPECT_EQ(StatusOf(a), "Stopped before all due messages were sent");
+  EXPECT_EQ(StatusOf(b), "OK");
+  EXPECT_DOUBLE_EQ(Status("LastOstrelRun").AsReal(), Day(2026, 3, 10, 12, 0));
+  EXPECT_EQ(Messages().back(), "POP check completed");
+
+  // A request that came during the mailbox phase ends the run before the next mailbox.
+  events.calls.clear();
+  events.ends.clear();
+  mailbox.calls.clear();
+  mailbox.onRead = [&] { stop.Request(); };
+  RunFor(0);
+  EXPECT_EQ(mailbox.calls.size(), 1u);
+  EXPECT_TRUE(events.calls.empty());
+  const std::vector<std::string> messages = Messages();
+  EXPECT_NE(std::find(messages.begin(), messages.end(), "Run stopped by request"), messages.end());
+  EXPECT_FALSE(Status("LastOstrelRun").IsNull());
 }
 
 TEST_F(ProcessRunTest, NullMailboxColumnsReadAsEmpty) {

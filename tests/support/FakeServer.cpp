@@ -111,6 +111,12 @@ class Peer {
     return true;
   }
 
+  // Waits up to ms for the client to close; true when it has (or sent something).
+  bool ClientActiveWithin(int ms) {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, ms) > 0;
+  }
+
   void CloseOrderly() {
     if (ssl_) SSL_shutdown(ssl_);
     ::shutdown(fd_, SHUT_WR);
@@ -189,6 +195,7 @@ void FakeServer::Run() {
       problems_.push_back("connection " + std::to_string(i + 1) + ": the client never connected");
       return;
     }
+    ++accepted_;
     Serve(static_cast<int>(i), fd);
   }
 }
@@ -259,6 +266,12 @@ void FakeServer::Serve(int index, int fd) {
         else if (got == Peer::Got::Silent) problem(s, "the client did not close the connection");
         return;
       }
+      case Script::Kind::Trickle:
+        for (char c : step.bytes) {
+          if (!peer.Write(std::string(1, c)) || peer.ClientActiveWithin(step.gapMs)) return;
+          if (stop_) return;
+        }
+        break;
       case Script::Kind::Drop:
         return;  // the Peer's destructor closes the descriptor without a TLS close
       case Script::Kind::HandshakeRefused:

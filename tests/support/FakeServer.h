@@ -15,10 +15,11 @@ namespace ar::test {
 
 class Script {
  public:
-  enum class Kind { Send, Expect, ExpectClosed, Drop, HandshakeRefused };
+  enum class Kind { Send, Expect, ExpectClosed, Drop, HandshakeRefused, Trickle };
   struct Step {
     Kind kind;
     std::string bytes;
+    int gapMs = 0;
   };
 
   // The server sends these bytes.
@@ -31,6 +32,13 @@ class Script {
   Script& Drop() { return Add(Kind::Drop, {}); }
   // With TLS: the client must refuse the server's certificate (the handshake fails).
   Script& HandshakeRefused() { return Add(Kind::HandshakeRefused, {}); }
+  // The server sends these bytes one at a time, gapMs apart, until they are all sent or
+  // the client has gone: a server that keeps a read alive without ever finishing it.
+  Script& Trickle(std::string bytes, int gapMs) {
+    Add(Kind::Trickle, std::move(bytes));
+    steps_.back().gapMs = gapMs;
+    return *this;
+  }
 
   // A line server's exchange: expect the command, send the reply.
   Script& Exchange(std::string command, std::string reply) { return Expect(std::move(command)).Send(std::move(reply)); }
@@ -68,6 +76,8 @@ class FakeServer {
   std::vector<std::string> Finish();
   // Everything each connection received from the client.
   const std::vector<std::string>& Received() const { return received_; }
+  // How many connections the server has accepted so far.
+  int Accepted() const { return accepted_; }
 
  private:
   void Run();
@@ -78,6 +88,7 @@ class FakeServer {
   int listenFd_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<int> accepted_{0};
   std::thread thread_;
   bool finished_ = false;
   std::vector<std::string> problems_;

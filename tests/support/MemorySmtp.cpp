@@ -4,9 +4,10 @@ namespace ar::test {
 
 MemorySmtp::MemorySmtp(MemorySocket& socket) {
   socket.onConnect = [this](MemorySocket& s) {
+    if (beforeSession) beforeSession(sessions_);
     ++sessions_;
     phase_ = Phase::Commands;
-    s.Deliver("220 memory.example ESMTP\r\n");
+    Reply(s, "GREETING", "220 memory.example ESMTP\r\n");
   };
   socket.onSend = [this](MemorySocket& s, std::string_view text) { OnSend(s, text); };
 }
@@ -18,15 +19,31 @@ std::vector<std::string> MemorySmtp::Recipients() const {
   return out;
 }
 
+std::string MemorySmtp::Reply(MemorySocket& s, const std::string& step, const std::string& usual) {
+  const auto set = replies.find(step);
+  if (set == replies.end()) {
+    s.Deliver(usual);
+    return usual;
+  }
+  if (set->second == kDrop) {
+    s.HangUp();
+    return {};
+  }
+  if (set->second.empty()) return {};
+  const std::string reply = set->second.ends_with("\r\n") ? set->second : set->second + "\r\n";
+  s.Deliver(reply);
+  return reply;
+}
+
 void MemorySmtp::OnSend(MemorySocket& s, std::string_view text) {
   const std::string line(text);
   switch (phase_) {
     case Phase::Data:
       mails_.back().data += line;
       if (mails_.back().data.size() >= 5 && mails_.back().data.ends_with("\r\n.\r\n")) {
-        mails_.back().completed = true;
         phase_ = Phase::Commands;
-        s.Deliver("250 2.0.0 Ok: queued\r\n");
+        if (onMessageEnd) onMessageEnd();
+        mails_.back().completed = Reply(s, "END", "250 2.0.0 Ok: queued\r\n").starts_with("2");
       }
       return;
     case Phase::AuthUser:
@@ -46,13 +63,12 @@ void MemorySmtp::OnSend(MemorySocket& s, std::string_view text) {
     s.Deliver("334 VXNlcm5hbWU6\r\n");
   } else if (line.starts_with("MAIL FROM:")) {
     mails_.push_back({line, "", "", false});
-    s.Deliver("250 2.1.0 Ok\r\n");
+    Reply(s, "MAIL", "250 2.1.0 Ok\r\n");
   } else if (line.starts_with("RCPT TO:")) {
     if (!mails_.empty()) mails_.back().rcptTo = line;
-    s.Deliver(refuseRecipient ? "550 5.1.1 Recipient address rejected\r\n" : "250 2.1.5 Ok\r\n");
+    Reply(s, "RCPT", refuseRecipient ? "550 5.1.1 Recipient address rejected\r\n" : "250 2.1.5 Ok\r\n");
   } else if (line == "DATA\r\n") {
-    phase_ = Phase::Data;
-    s.Deliver("354 End data with <CR><LF>.<CR><LF>\r\n");
+    if (Reply(s, "DATA", "354 End data with <CR><LF>.<CR><LF>\r\n").starts_with("3")) phase_ = Phase::Data;
   } else if (line == "RSET\r\n") {
     s.Deliver("250 2.0.0 Ok\r\n");
   } else if (line == "QUIT\r\n") {

@@ -3,6 +3,8 @@
 // keeps what it received, for tests of the event dispatch over many days and messages.
 #include "mail/SocketMemory.h"
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,18 @@ class MemorySmtp {
   bool refuseRecipient = false;  // 550 to RCPT TO
   bool refusePassword = false;   // 535 after the password
 
+  // The reply to a step in place of the usual one, by step: "GREETING", "MAIL", "RCPT",
+  // "DATA", "END" (after the message's final "."). kSilent: no reply at all (the read
+  // times out); kDrop: the server closes the connection instead.
+  std::map<std::string, std::string> replies;
+  static constexpr const char* kSilent = "";
+  static constexpr const char* kDrop = "DROP";
+  // Called at the start of every session with its number (from 0), before the greeting,
+  // so that a test can set the replies of that session.
+  std::function<void(int session)> beforeSession;
+  // Called when a message's final "." arrives, before the reply.
+  std::function<void()> onMessageEnd;
+
   // Transactions seen, one per session that got as far as MAIL FROM.
   const std::vector<DeliveredMail>& Mails() const { return mails_; }
   std::vector<std::string> Recipients() const;  // the addresses of completed messages
@@ -30,6 +44,9 @@ class MemorySmtp {
 
  private:
   void OnSend(MemorySocket& s, std::string_view text);
+  // Delivers the reply of a step: the one the test set, or the usual one. Returns the
+  // reply delivered (empty when none).
+  std::string Reply(MemorySocket& s, const std::string& step, const std::string& usual);
 
   enum class Phase { Commands, AuthUser, AuthPassword, Data };
   Phase phase_ = Phase::Commands;
