@@ -5,10 +5,11 @@
 #   install-deps.sh --fuzz  also what the fuzz targets need (clang with libFuzzer)
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libsqlite3-dev libssl-dev qt6-base-dev libsystemd-dev ca-certificates)
+packages=(cmake make g++ pkg-config libsqlite3-dev libssl-dev qt6-base-dev qt6-webengine-dev libsystemd-dev ca-certificates
+          fonts-dejavu-core)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libgmime-3.0-dev openssl
-             dovecot-core dovecot-pop3d dovecot-imapd postfix xvfb xauth fonts-dejavu-core)
+             dovecot-core dovecot-pop3d dovecot-imapd postfix xvfb xauth)
 fi
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)

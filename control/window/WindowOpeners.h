@@ -2,7 +2,10 @@
 // How one window of the control program opens another. The main window puts the real
 // windows in when it is built; a test puts in its own opener to see what was handed over
 // without a modal window. An opener not put in does nothing.
+#include "control/PageProperties.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -34,6 +37,12 @@ struct WindowOpeners {
   std::function<void(QWidget* from)> importSubscribers;
   std::function<void(QWidget* from)> exportSubscribers;
   std::function<void(QWidget* from)> findSubscribers;
+  // The template window opened from the event editor: the chosen template's text (read
+  // line by line, CR LF after each), or nothing when none was chosen.
+  std::function<std::optional<std::string>(QWidget* from)> chooseTemplate;
+  // The page-properties window (with its HEAD editor) over the event editor's properties;
+  // true when they were saved back.
+  std::function<bool(QWidget* from, PageProperties& properties)> pageProperties;
 };
 
 WindowOpeners& Openers();
