@@ -84,6 +84,8 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   listFrame->show();
 }
 
+frmMain::~frmMain() { Openers() = WindowOpeners{}; }
+
 QTimer* frmMain::AddTimer(const char* objectName, std::function<void()> tick) {
   auto* timer = new QTimer(this);
   timer->setObjectName(objectName);

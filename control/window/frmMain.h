@@ -22,6 +22,8 @@ class frmMain : public QMainWindow {
   Q_OBJECT
  public:
   explicit frmMain(ControlProgram& program, QWidget* parent = nullptr);
+  // The openers it put in lead to this window: they go with it.
+  ~frmMain() override;
 
   bool AppClosing() const { return appClosing_; }
   QMdiArea* Area() const { return area_; }
