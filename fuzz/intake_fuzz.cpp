@@ -58,15 +58,29 @@ std::string ReadWhole(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Messages are taken 1, 2, 3, ... with RETR (POP3) or FETCH (IMAP4).
+// Messages are taken 1, 2, 3, ... (RETR or FETCH), and a message is deleted (DELE or
+// STORE) only right after it was taken.
 void CheckTakenInOrder(const std::string& sent, bool pop) {
-  const std::string command = pop ? "RETR " : "01 FETCH ";
-  long long next = 1;
-  for (size_t at = sent.find(command); at != std::string::npos; at = sent.find(command, at + 1)) {
-    const std::string number = std::to_string(next++);
-    FUZZ_CHECK(sent.compare(at + command.size(), number.size() + 1, number + (pop ? "\r" : " ")) == 0);
+  const std::string take = pop ? "RETR " : "01 FETCH ", remove = pop ? "DELE " : "01 STORE ";
+  const std::string numberEnd = pop ? "\r\n" : " ";
+  long long taken = 0;
+  bool removable = false;
+  for (size_t at = 0; at < sent.size();) {
+    const size_t lineEnd = sent.find("\r\n", at);
+    FUZZ_CHECK(lineEnd != std::string::npos);
+    const std::string line = sent.substr(at, lineEnd + 2 - at);
+    at = lineEnd + 2;
+    if (line.compare(0, take.size(), take) == 0) {
+      const std::string number = std::to_string(++taken) + numberEnd;
+      FUZZ_CHECK(line.compare(take.size(), number.size(), number) == 0);
+      removable = true;
+    } else if (line.compare(0, remove.size(), remove) == 0) {
+      const std::string number = std::to_string(taken) + numberEnd;
+      FUZZ_CHECK(removable && line.compare(remove.size(), number.size(), number) == 0);
+      removable = false;
+    }
   }
-  FUZZ_CHECK(next - 1 <= ar::kMaxMessagesPerRun);
+  FUZZ_CHECK(taken <= ar::kMaxMessagesPerRun);
 }
 
 }  // namespace
