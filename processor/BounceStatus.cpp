@@ -43,7 +43,8 @@ std::string ScanStatusCode(std::string_view text) {
   work.append(text);
   // Positions count from 1 as in the work text: work[p - 1] is position p.
   auto at = [&](size_t p) { return work[p - 1]; };
-  for (size_t p = 1; p <= text.size(); ++p) {
+  // The last start position puts the text's last character after the code.
+  for (size_t p = 1; p <= text.size() + 1; ++p) {
     const char before = at(p), after = at(p + 6);
     if (at(p + 2) == '.' && at(p + 4) == '.' && IsDigit(at(p + 1)) && IsDigit(at(p + 3)) && IsDigit(at(p + 5)) &&
         (after == ')' || after == '\r' || after == ' ') && (before == '#' || before == '(' || before == ' ')) {

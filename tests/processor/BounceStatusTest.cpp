@@ -34,6 +34,9 @@ TEST(BounceStatus, CodesAndPhrasesOfTheBody) {
       {"Hi there, an ordinary message.\r\n", "", "ordinary"},
       {"", "", "empty body"},
       {"5.1", "", "too short for a code"},
+      {"Status: (5.2.2)", "5.2.2", "the body's last character closes the code"},
+      {"Status: 4.4.7 ", "4.4.7", "a blank as the body's last character"},
+      {"Status: 4.4.7", "", "nothing after the code"},
   };
   for (const Case& c : cases) EXPECT_EQ(GetBounceStatusCode(WithBody(c.body)), c.code) << c.why;
 }
