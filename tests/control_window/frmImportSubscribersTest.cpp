@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMovie>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -271,6 +272,15 @@ TEST_F(ImportSubscribers, StopAsksAndOnYesKeepsTheRowsReadWithoutDeDupingOrCompl
       EXPECT_EQ(Pause::Recorded().size(), pauses);
     }
   }
+}
+
+TEST_F(ImportSubscribers, TheStatusWindowShowsTheProgramFoldersMovingPicture) {
+  frmListImportStatus status(AR_BIN_DIR, nullptr);
+  EXPECT_EQ(status.windowTitle().toStdString(), "List Import Status");
+  const QMovie* movie = status.findChild<QLabel*>("aniMovingRecords")->movie();
+  ASSERT_NE(movie, nullptr);
+  EXPECT_GT(movie->frameCount(), 1);
+  EXPECT_EQ(movie->state(), QMovie::Running);
 }
 
 TEST_F(ImportSubscribers, AFailingImportIsReportedAndTheWindowStaysUsable) {
