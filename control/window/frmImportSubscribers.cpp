@@ -54,7 +54,7 @@ frmImportSubscribers::frmImportSubscribers(const ControlContext& context, std::f
 
   txtFilename_ = new QLineEdit;
   txtFilename_->setObjectName("txtFilename");
-  txtFilename_->setMinimumWidth(fontMetrics().horizontalAdvance('x') * 48);
+  txtFilename_->setMinimumWidth(fontMetrics().horizontalAdvance('x') * 64);
   txtFilename_->installEventFilter(this);
   connect(txtFilename_, &QLineEdit::textEdited, this, [this] { nameChanged_ = true; });
   cmdBrowse_ = new QPushButton("&Browse...");
