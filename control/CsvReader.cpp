@@ -89,6 +89,19 @@ CsvReader::Result CsvReader::Next(std::string_view& input, bool atEnd, CsvLine& 
       continue;
     }
     switch (state_) {
+      case State::Quoted:
+        if (c == '"') state_ = State::QuoteInQuoted;
+        else field_ += c;
+        break;
+      case State::QuoteInQuoted:
+        if (c == '"') {
+          field_ += '"';
+          state_ = State::Quoted;
+          break;
+        }
+        // After the closing quote the field goes on as a plain one.
+        state_ = State::Plain;
+        [[fallthrough]];
       case State::FieldStart:
       case State::Plain:
         if (c == '"' && state_ == State::FieldStart) {
@@ -103,27 +116,6 @@ CsvReader::Result CsvReader::Next(std::string_view& input, bool atEnd, CsvLine& 
           pendingCR_ = true;
         } else {
           field_ += c;  // a quote inside an unquoted field is an ordinary character
-          state_ = State::Plain;
-        }
-        break;
-      case State::Quoted:
-        if (c == '"') state_ = State::QuoteInQuoted;
-        else field_ += c;
-        break;
-      case State::QuoteInQuoted:
-        if (c == '"') {
-          field_ += '"';
-          state_ = State::Quoted;
-        } else if (c == separator_) {
-          EndField();
-          state_ = State::FieldStart;
-        } else if (c == '\n') {
-          Finish(line);
-          return Result::Line;
-        } else if (c == '\r') {
-          pendingCR_ = true;
-        } else {
-          field_ += c;  // text after the closing quote belongs to the field
           state_ = State::Plain;
         }
         break;

@@ -185,11 +185,14 @@ void frmImportSubscribers::Breathe(bool input) {
   QApplication::processEvents(input ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }
 
+void frmImportSubscribers::SetButtonsEnabled(bool enabled) {
+  for (QPushButton* button : {cmdBrowse_, cmdImport_, cmdCancel_}) button->setEnabled(enabled);
+}
+
 void frmImportSubscribers::EndImport() {
   importing_ = false;
   if (status_) status_->Finish();
-  cmdImport_->setEnabled(true);
-  cmdCancel_->setEnabled(true);
+  SetButtonsEnabled(true);
 }
 
 void frmImportSubscribers::Import(const std::string& path, int addressField) {
@@ -206,8 +209,7 @@ void frmImportSubscribers::Import(const std::string& path, int addressField) {
     return;
   }
   importing_ = true;
-  cmdImport_->setEnabled(false);
-  cmdCancel_->setEnabled(false);
+  SetButtonsEnabled(false);
   try {
     SubscriberImport import(context_.subscribers, autoresponderId_, path, addressField);
     // Every batch is committed before the window system gets its turn, so a stop keeps

@@ -48,6 +48,8 @@ class frmImportSubscribers : public QDialog {
   void Import(const std::string& path, int addressField);
   // Lets the window system draw and handle input between batches.
   void Breathe(bool input);
+  // The buttons are off while an import runs.
+  void SetButtonsEnabled(bool enabled);
   void EndImport();
 
   ControlContext context_;
