@@ -2,6 +2,7 @@
 
 #include "widgets/MessageBoxes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,9 +57,12 @@ void frmListImportStatus::Finish() {
 
 void frmListImportStatus::cmdStop_Click() {
   if (stopRequested_ || !cmdStop_->isEnabled()) return;
-  if (MessageBoxes::Ask(this, "Are you sure you want to stop importing the records?", "Warning",
-                        MessageIcon::Exclamation, Buttons::YesNo) == Answer::Yes)
-    stopRequested_ = true;
+  // The import shows the wait cursor; the question is answered with the normal one.
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const Answer answer = MessageBoxes::Ask(this, "Are you sure you want to stop importing the records?", "Warning",
+                                          MessageIcon::Exclamation, Buttons::YesNo);
+  QApplication::restoreOverrideCursor();
+  if (answer == Answer::Yes) stopRequested_ = true;
 }
 
 void frmListImportStatus::closeEvent(QCloseEvent* event) {
