@@ -36,7 +36,6 @@ void CsvReader::Finish(CsvLine& line) {
   fields_.clear();
   field_.clear();
   state_ = State::FieldStart;
-  pendingCR_ = false;
   lineStarted_ = false;
   lineBytes_ = 0;
 }
@@ -62,28 +61,20 @@ CsvReader::Result CsvReader::Next(std::string_view& input, bool atEnd, CsvLine& 
   while (!input.empty()) {
     const char c = input.front();
     input.remove_prefix(1);
+    if (afterCR_) {
+      afterCR_ = false;
+      if (c == '\n') continue;  // the LF of a CR LF
+    }
     lineStarted_ = true;
-    if (pendingCR_) {
-      pendingCR_ = false;
-      if (c == '\n') {
-        Finish(line);
-        return Result::Line;
-      }
-      // A CR inside a line is data; after a closing quote it leaves the quotes for good.
-      field_ += '\r';
-      ++lineBytes_;
-      state_ = State::Plain;
+    // Outside quotes a CR or an LF ends the line (a CR alone too, as old tools wrote).
+    if ((c == '\n' || c == '\r') && state_ != State::Quoted) {
+      afterCR_ = c == '\r';
+      Finish(line);
+      return Result::Line;
     }
-    if (state_ == State::Skipping) {
-      if (c == '\n') {
-        Finish(line);
-        return Result::Line;
-      }
-      continue;
-    }
-    // Line ends do not count towards the bound; a byte past it starts the skipping.
-    const bool lineEnd = (c == '\n' || c == '\r') && state_ != State::Quoted;
-    if (!lineEnd && ++lineBytes_ > maxLineBytes_) {
+    if (state_ == State::Skipping) continue;
+    // A byte past the bound starts the skipping.
+    if (++lineBytes_ > maxLineBytes_) {
       EndField();
       state_ = State::Skipping;
       continue;
@@ -109,11 +100,6 @@ CsvReader::Result CsvReader::Next(std::string_view& input, bool atEnd, CsvLine& 
         } else if (c == separator_) {
           EndField();
           state_ = State::FieldStart;
-        } else if (c == '\n') {
-          Finish(line);
-          return Result::Line;
-        } else if (c == '\r') {
-          pendingCR_ = true;
         } else {
           field_ += c;  // a quote inside an unquoted field is an ordinary character
           state_ = State::Plain;
@@ -123,7 +109,7 @@ CsvReader::Result CsvReader::Next(std::string_view& input, bool atEnd, CsvLine& 
     }
   }
   if (atEnd && lineStarted_) {
-    Finish(line);  // a CR at the very end ends the line; an open quote ends with the file
+    Finish(line);  // an open quote ends with the file
     return Result::Line;
   }
   return Result::NeedMore;

@@ -1,13 +1,13 @@
 #pragma once
 // The line parser of subscriber files: delimited text whose fields may stand in double
 // quotes (RFC 4180: a quoted field may hold the separator, line breaks and doubled
-// quotes). Lines end in CR LF or LF. The bytes come in pieces of any size; each line's
+// quotes). Lines end in CR LF, LF or a CR alone. The bytes come in pieces of any size; each line's
 // fields come out as UTF-8, read as Windows-1252 when the line is not valid UTF-8, so that
 // files written by single-byte tools still load. A UTF-8 byte order mark at the start of
 // the file is passed over.
 //
 // A line may not grow past a bound: its fields are kept as far as the bound, the rest of
-// the line (up to the next line feed, quotes no longer counted) is passed over, and the
+// the line (up to the next line end, quotes no longer counted) is passed over, and the
 // line comes out marked as cut. Memory therefore stays within the bound whatever the file.
 #include <cstddef>
 #include <string>
@@ -49,7 +49,7 @@ class CsvReader {
   State state_ = State::FieldStart;
   bool atFileStart_ = true;
   std::string held_;  // the first bytes of a byte order mark, while it may still be one
-  bool pendingCR_ = false;  // a CR whose next byte decides whether it ends the line
+  bool afterCR_ = false;  // the last line ended at a CR: an LF next belongs to it
   bool lineStarted_ = false;
   std::size_t lineBytes_ = 0;
   std::string field_;
