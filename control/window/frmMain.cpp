@@ -1,6 +1,7 @@
 #include "control/window/frmMain.h"
 
 #include "control/ControlProgram.h"
+#include "control/window/SubscriberWindowOpeners.h"
 #include "control/window/WindowOpeners.h"
 #include "control/window/frmBlackoutDays.h"
 #include "control/window/frmConfiguration.h"
@@ -68,6 +69,8 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
     frmTestPOPServer test({s.serverType, s.server, s.username, s.password, s.tls}, from);
     test.exec();
   };
+  PutInSubscriberOpeners(ControlContext{program_.Main(), program_.Subscribers(), program_.DataFolder(),
+                                        program_.ProgramFolder()});
 
   // Ticks that fall while a handler of this window runs (a message box or the splash may
   // be open) wait until it has finished.
