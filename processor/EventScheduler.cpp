@@ -229,7 +229,7 @@ PassEnd EventScheduler::SendToDue(PassState& pass, std::size_t position, const R
 void EventScheduler::Hand(PassState& pass, MessageJob job) {
   SessionPool& sessions = *pass.sessions;
   while (sessions.InFlight() >= pass.window) Take(pass, sessions.Next());
-  if (pass.ending) return;  // the subscriber stays due for the next run
+  if (pass.ending || Stopping()) return;  // the subscriber stays due for the next run
   sessions.Start(std::move(job));
   while (std::optional<FinishedMessage> finished = sessions.TryNext()) Take(pass, *finished);
 }
