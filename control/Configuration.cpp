@@ -1,5 +1,6 @@
 #include "control/Configuration.h"
 
+#include "store/Schema.h"
 #include "store/Text.h"
 
 #include <cerrno>
@@ -67,6 +68,9 @@ const std::vector<ConfigurationField>& ConfigurationFields() {
       {"SummaryReportEmailTime", "txtSummaryReportEmailTime", Kind::Text},
       {"EnableDailySummaryEmail", "cbEnableDailySummaryEmail", Kind::YesNo},
       {"HELOName", "txtHELOName", Kind::Text, "", kHeloNameChars},
+      // Empty is stored as Null, which the processor reads as one session at a time.
+      {"SMTPSessions", "txtSMTPSessions", Kind::WholeNumber, "The number of SMTP sessions at once", 0, 1,
+       kMaxSmtpSessions},
   };
   return fields;
 }
@@ -76,7 +80,8 @@ ConfigurationValues LoadConfiguration(Connection& config) {
   ConfigurationValues values;
   for (const ConfigurationField& field : ConfigurationFields()) {
     ConfigurationValue& value = values[field.column];
-    if (row.Eof()) continue;
+    // A column the database lacks (not brought up to date) loads as empty.
+    if (row.Eof() || !row.HasField(field.column)) continue;
     const Value& stored = row.Field(field.column);
     if (field.kind != Kind::YesNo) {
       value.text = NullToDefault(stored, "");

@@ -5,6 +5,7 @@
 #include "control/SummaryReport.h"
 #include "store/Clock.h"
 #include "store/DataFolder.h"
+#include "store/Schema.h"
 #include "store/Trace.h"
 
 #include <stdexcept>
@@ -104,12 +105,23 @@ bool ControlProgram::StartUpSteps() {
 
   StartTrace("Opening db connections");
   databases_.Open(dataFolder_);
+  UpgradeDatabase();
   StartTrace("Loading configuration data");
   databases_.config.Query("select * from tblConfiguration");
   scheduler_ = std::make_unique<RunScheduler>(databases_.config, programFolder_, dataFolder_, starter_);
   tcp1_ = std::make_unique<PosixSocket>();
   StartTrace("Opening screens");
   return true;
+}
+
+void ControlProgram::UpgradeDatabase() {
+  try {
+    UpgradeAutoresponderSchema(databases_.config);
+  } catch (const std::exception& e) {
+    // The processor reads a missing column as its default; only saving the configuration
+    // then fails, with this reason.
+    Report(std::string("The database could not be brought up to date: ") + e.what(), "Autoresponder Database Problem");
+  }
 }
 
 void ControlProgram::FinishStartUp() {

@@ -82,6 +82,8 @@ class ControlProgram {
   // False when a stop request ended start-up at a safe point.
   bool StartUpSteps();
   void StopDuringStartUp();
+  // Adds to the configuration database what an earlier version did not have.
+  void UpgradeDatabase();
 
   std::string commandLine_;
   OperatorMessages& messages_;

@@ -13,6 +13,10 @@ namespace {
 
 std::string Text(const RowSet& row, const char* column) { return NullToDefault(row.Field(column), ""); }
 
+bool SameBodies(const EventContent& a, const EventContent& b) {
+  return a.error == b.error && a.message.body == b.message.body && a.message.plainTextBody == b.message.plainTextBody;
+}
+
 }  // namespace
 
 std::string EventMessage::BodyFromFile(const std::string& path, const std::string& fallback) {
@@ -39,39 +43,131 @@ std::string SenderDomain(const std::string& fromAddress) {
   return TrimBlanks(bare.substr(at + 1, 200));
 }
 
-MessageOutcome EventMessage::SendEventMessage(const std::string& address, const RowSet& event,
-                                              const SmtpSettings& settings) {
-  Socket& socket = *ctx_.socket;
-  authRefused_ = false;
-  composeFailed_ = false;
-  abandoned_ = false;
-  reason_.clear();
+std::shared_ptr<const EventContent> EventMessage::Content(const RowSet& event,
+                                                          std::shared_ptr<const EventContent> last) {
+  auto next = std::make_shared<EventContent>();
   try {
     const bool useFiles = NullToDefault(event.Field("UseFilesForMessageBodies"), false);
     const std::string htmlFile = useFiles ? Text(event, "HTMLMessageFile")
                                           : ctx_.dataFolder + "/content/" +
                                                 std::to_string(event.Field("AutoresponderEventID").AsInteger()) + ".html";
-    MailMessageContent message;
+    MailMessageContent& message = next->message;
     message.body = BodyFromFile(htmlFile, "");
     message.plainTextBody =
         useFiles ? BodyFromFile(Text(event, "PlainTextMessageFile"), "Plain text message") : Text(event, "PlainTextMessage");
     message.plainTextOnly = NullToDefault(event.Field("PlainTextOnly"), false);
     message.replyTo = Text(event, "ReplyToAddress");
     message.from = Text(event, "FromAddress");
-    message.to = address;
     message.subject = Text(event, "Subject");
     message.attached = TrimBlanks(Text(event, "AttachmentFilename"));
     message.emailDomain = SenderDomain(message.from);
     message.fromName = Text(event, "FromName");
-    const std::string recipient = RecipientAddress(address);
+  } catch (const std::exception& e) {
+    // Every message of the event reports it, and none is sent, until the file is mended.
+    next->message = MailMessageContent{};
+    next->error = e.what();
+  }
+  if (last && SameBodies(*last, *next)) return last;
+  return next;
+}
 
-    SmtpSession smtp(socket, TracePop);
+MessageResult EventMessage::Send(const EventContent& content, const std::string& address, const SmtpSettings& settings,
+                                 Socket& socket, const TraceFunction& trace) const {
+  MessageResult result;
+  try {
+    if (!content.error.empty()) throw std::runtime_error(content.error);
+    MailMessageContent message = content.message;  // the composer changes its input
+    message.to = address;
+    result.recipient = RecipientAddress(address);
+
+    SmtpSession smtp(socket, trace);
     smtp.SetTimeouts(connectMs_, replyMs_);
     bool authFailed = false;
     if (smtp.SMTPConnect(settings, authFailed)) {
-      if (Stopping()) return MessageOutcome::Deferred;
-      authRefused_ = authFailed;
-      if (authFailed) {
+      const bool stopped = Stopping();
+      result.outcome = stopped ? MessageOutcome::Deferred : MessageOutcome::ServerFailed;
+      result.failure = stopped      ? MessageResult::Failure::StoppedEarly
+                       : authFailed ? MessageResult::Failure::Authentication
+                                    : MessageResult::Failure::Connection;
+      return result;
+    }
+    Transaction(smtp, socket, message, result);
+    smtp.SMTPQuit();
+  } catch (const std::exception& e) {
+    result.outcome = MessageOutcome::Deferred;
+    result.failure = MessageResult::Failure::Unexpected;
+    result.reason = e.what();
+    socket.Abort();
+  }
+  return result;
+}
+
+void EventMessage::Transaction(SmtpSession& smtp, Socket& socket, MailMessageContent& message,
+                               MessageResult& result) const {
+  const std::string commands[] = {"MAIL FROM: <" + SenderAddress(message.from) + ">\r\n",
+                                  "RCPT TO: <" + result.recipient + ">\r\n", "DATA\r\n"};
+  for (const std::string& command : commands) {
+    if (smtp.SMTPSend(command)) return Interrupted("the connection broke while sending", result);
+    if (smtp.SMTPReceive()) return Refusal(smtp.LastReply(), result);
+  }
+  ComposerEnvironment environment;
+  environment.biasMinutes = ctx_.utcBiasMinutes;
+  environment.logStatus = [&result](const std::string& line) { result.statusLines.push_back(line); };
+  const std::string text = CreateMailMessage(message, environment);
+  if (text.empty()) {
+    // Ending DATA now would deliver an empty message: drop the connection instead, so
+    // that the server discards it, and leave the subscriber due.
+    socket.Abort();
+    result.outcome = MessageOutcome::Deferred;
+    result.failure = MessageResult::Failure::NotComposed;
+    return;
+  }
+  // Until the final "." has gone, a stop abandons the message: the server discards it.
+  if (smtp.SMTPSend(text + "\r\n.\r\n", message.attached))
+    return Interrupted("the connection broke while sending", result);
+  bool refused = false;
+  {
+    // From here the server may have delivered it, and only its reply tells: a stop
+    // waits for the reply rather than leave the message to be sent again.
+    StopShield shield(socket);
+    refused = smtp.SMTPReceive();
+  }
+  if (refused || !smtp.LastReply().Completed()) return Refusal(smtp.LastReply(), result);
+  result.outcome = MessageOutcome::Sent;
+}
+
+void EventMessage::Refusal(const SmtpReply& reply, MessageResult& result) const {
+  result.reason = reply.text;
+  switch (reply.kind) {
+    case SmtpReply::Kind::Permanent: result.outcome = MessageOutcome::Refused; return;
+    case SmtpReply::Kind::Transient:
+      result.outcome = reply.ServiceClosing() ? MessageOutcome::ServerFailed : MessageOutcome::Deferred;
+      return;
+    case SmtpReply::Kind::Missing: return Interrupted(reply.text, result);
+    case SmtpReply::Kind::Garbled:
+    case SmtpReply::Kind::Positive: break;  // a positive reply where a final one belongs
+  }
+  result.outcome = MessageOutcome::ServerFailed;
+}
+
+void EventMessage::Interrupted(const std::string& reason, MessageResult& result) const {
+  result.reason = reason;
+  if (Stopping()) {
+    result.outcome = MessageOutcome::Deferred;
+    result.failure = MessageResult::Failure::Abandoned;
+  } else {
+    result.outcome = MessageOutcome::ServerFailed;
+  }
+}
+
+void EventMessage::Report(const MessageResult& result) const {
+  for (const std::string& line : result.statusLines) ctx_.LogStatus(line);
+  using Failure = MessageResult::Failure;
+  switch (result.failure) {
+    case Failure::None: break;
+    case Failure::Connection:
+    case Failure::Authentication:
+      if (result.failure == Failure::Authentication) {
         ctx_.LogStatus("Error: SMTP Authenication failed");
         ctx_.SetLastAutoresponderStatus(kStatusAuthenticationFailed);
       } else {
@@ -79,85 +175,21 @@ MessageOutcome EventMessage::SendEventMessage(const std::string& address, const 
         ctx_.SetLastAutoresponderStatus(kStatusConnectionFailed);
       }
       ctx_.SetSMTPProblemStatus(true);
-      return MessageOutcome::ServerFailed;
-    }
-    const MessageOutcome outcome = Transaction(smtp, message, recipient);
-    smtp.SMTPQuit();
-    Report(outcome, recipient);
-    return outcome;
-  } catch (const std::exception& e) {
-    ctx_.LogStatus(std::string("Error: ") + e.what());
-    socket.Abort();
-    return MessageOutcome::Deferred;
+      return;
+    case Failure::StoppedEarly: return;
+    case Failure::NotComposed: ctx_.SetLastAutoresponderStatus(kStatusNotComposed); return;
+    case Failure::Abandoned: ctx_.LogStatus("Stopped before the message to " + result.recipient + " was sent"); return;
+    case Failure::Unexpected: ctx_.LogStatus("Error: " + result.reason); return;
   }
-}
-
-MessageOutcome EventMessage::Transaction(SmtpSession& smtp, MailMessageContent& message, const std::string& recipient) {
-  const std::string commands[] = {"MAIL FROM: <" + SenderAddress(message.from) + ">\r\n",
-                                  "RCPT TO: <" + recipient + ">\r\n", "DATA\r\n"};
-  for (const std::string& command : commands) {
-    if (smtp.SMTPSend(command)) return Interrupted("the connection broke while sending");
-    if (smtp.SMTPReceive()) return Refusal(smtp.LastReply());
-  }
-  ComposerEnvironment environment;
-  environment.biasMinutes = ctx_.utcBiasMinutes;
-  environment.logStatus = [this](const std::string& line) { ctx_.LogStatus(line); };
-  const std::string text = CreateMailMessage(message, environment);
-  if (text.empty()) {
-    // Ending DATA now would deliver an empty message: drop the connection instead, so
-    // that the server discards it, and leave the subscriber due.
-    ctx_.socket->Abort();
-    composeFailed_ = true;
-    return MessageOutcome::Deferred;
-  }
-  // Until the final "." has gone, a stop abandons the message: the server discards it.
-  if (smtp.SMTPSend(text + "\r\n.\r\n", message.attached)) return Interrupted("the connection broke while sending");
-  bool refused = false;
-  {
-    // From here the server may have delivered it, and only its reply tells: a stop
-    // waits for the reply rather than leave the message to be sent again.
-    StopShield shield(*ctx_.socket);
-    refused = smtp.SMTPReceive();
-  }
-  if (refused || !smtp.LastReply().Completed()) return Refusal(smtp.LastReply());
-  return MessageOutcome::Sent;
-}
-
-MessageOutcome EventMessage::Refusal(const SmtpReply& reply) {
-  reason_ = reply.text;
-  switch (reply.kind) {
-    case SmtpReply::Kind::Permanent: return MessageOutcome::Refused;
-    case SmtpReply::Kind::Transient:
-      return reply.ServiceClosing() ? MessageOutcome::ServerFailed : MessageOutcome::Deferred;
-    case SmtpReply::Kind::Missing: return Interrupted(reply.text);
-    case SmtpReply::Kind::Garbled:
-    case SmtpReply::Kind::Positive: break;  // a positive reply where a final one belongs
-  }
-  return MessageOutcome::ServerFailed;
-}
-
-MessageOutcome EventMessage::Interrupted(const std::string& reason) {
-  reason_ = reason;
-  abandoned_ = Stopping();
-  return abandoned_ ? MessageOutcome::Deferred : MessageOutcome::ServerFailed;
-}
-
-void EventMessage::Report(MessageOutcome outcome, const std::string& recipient) {
-  switch (outcome) {
+  switch (result.outcome) {
     case MessageOutcome::Sent:
     case MessageOutcome::Refused: return;  // the scheduler records both as sent
     case MessageOutcome::Deferred:
-      if (composeFailed_) {
-        ctx_.SetLastAutoresponderStatus(kStatusNotComposed);
-      } else if (abandoned_) {
-        ctx_.LogStatus("Stopped before the message to " + recipient + " was sent");
-      } else {
-        ctx_.LogStatus("Error: SMTP server deferred the message to " + recipient + ": " + reason_);
-        ctx_.SetLastAutoresponderStatus(kStatusDeferred);
-      }
+      ctx_.LogStatus("Error: SMTP server deferred the message to " + result.recipient + ": " + result.reason);
+      ctx_.SetLastAutoresponderStatus(kStatusDeferred);
       return;
     case MessageOutcome::ServerFailed:
-      ctx_.LogStatus("Error: SMTP connection lost sending to " + recipient + ": " + reason_);
+      ctx_.LogStatus("Error: SMTP connection lost sending to " + result.recipient + ": " + result.reason);
       ctx_.SetLastAutoresponderStatus(kStatusConnectionLost);
       ctx_.SetSMTPProblemStatus(true);
       return;

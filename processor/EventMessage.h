@@ -1,6 +1,10 @@
 #pragma once
 // One event message to one subscriber: the bodies and addresses gathered from the event
 // row and its files, one SMTP session with one mail transaction, QUIT.
+//
+// The work is split by thread: the content is gathered and the outcome reported (progress
+// lines, statuses) on the pass's thread, which alone touches the databases; the session
+// in between may run on any thread, over a socket of its own.
 #include "mail/MimeComposer.h"
 #include "mail/SmtpSession.h"
 #include "processor/BodyFile.h"
@@ -9,20 +13,54 @@
 #include "processor/StatusTexts.h"
 #include "store/Connection.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace ar {
+
+// What every message of an event carries, gathered from the event row and its files.
+struct EventContent {
+  MailMessageContent message;  // everything but the recipient
+  std::string error;           // why the bodies could not be read; empty when they could
+};
+
+// What became of one message: its outcome and what the pass reports about it.
+struct MessageResult {
+  enum class Failure {
+    None,            // the transaction ran; the outcome says how it ended
+    Connection,      // no session: connection, greeting or introduction failed
+    Authentication,  // no session: the server refused the password
+    StoppedEarly,    // a stop request ended the connect; nothing to report
+    NotComposed,     // the message could not be composed; the connection was dropped
+    Abandoned,       // a stop request ended the transaction before the final "."
+    Unexpected,      // an error outside the dialogue (reason); no QUIT was sent
+  };
+  MessageOutcome outcome = MessageOutcome::Deferred;
+  Failure failure = Failure::None;
+  std::string recipient;
+  std::string reason;                    // the reply or the error behind the outcome
+  std::vector<std::string> statusLines;  // progress lines of the composer, in order
+};
 
 class EventMessage {
  public:
   explicit EventMessage(RunContext& context) : ctx_(context) {}
 
-  // event: the event row set positioned on the event. Failures set the autoresponder's
-  // status (and, for failures of the server, the SMTP problem flag) here.
-  MessageOutcome SendEventMessage(const std::string& address, const RowSet& event, const SmtpSettings& settings);
+  // The content of the event's next message: the bodies read afresh from their files
+  // (a file edited during the pass counts from the next message on), and `last` itself
+  // when nothing changed, so that the messages in flight share one copy.
+  std::shared_ptr<const EventContent> Content(const RowSet& event, std::shared_ptr<const EventContent> last);
 
-  // Whether the last session failed because the server refused the password.
-  bool AuthenticationRefused() const { return authRefused_; }
+  // One session to the subscriber's address as stored, over the given socket, tracing
+  // through trace. Touches neither the databases nor the progress list: safe on any
+  // thread, several at once.
+  MessageResult Send(const EventContent& content, const std::string& address, const SmtpSettings& settings,
+                     Socket& socket, const TraceFunction& trace) const;
+
+  // On the pass's thread: the progress lines and statuses of a message, as one session
+  // at a time has always written them.
+  void Report(const MessageResult& result) const;
 
   // For tests: the session's time-outs.
   void SetTimeouts(int connectMs, int replyMs) {
@@ -34,24 +72,17 @@ class EventMessage {
   // The body in the file at path, or the fallback when there is no such file.
   std::string BodyFromFile(const std::string& path, const std::string& fallback);
   // MAIL FROM, RCPT TO, DATA and the message, up to the final reply.
-  MessageOutcome Transaction(SmtpSession& smtp, MailMessageContent& message, const std::string& recipient);
+  void Transaction(SmtpSession& smtp, Socket& socket, MailMessageContent& message, MessageResult& result) const;
   // What a step that did not go on means: its reply, or the lack of one (a broken
   // connection, a silent server, or a stop request that abandoned the message).
-  MessageOutcome Refusal(const SmtpReply& reply);
-  MessageOutcome Interrupted(const std::string& reason);
-  // The progress line and statuses of a message that did not go.
-  void Report(MessageOutcome outcome, const std::string& recipient);
+  void Refusal(const SmtpReply& reply, MessageResult& result) const;
+  void Interrupted(const std::string& reason, MessageResult& result) const;
   bool Stopping() const { return ctx_.stop && ctx_.stop->Requested(); }
 
   RunContext& ctx_;
   BodyFileCache bodies_;
   int connectMs_ = SmtpSession::kConnectTimeoutMs;
   int replyMs_ = SmtpSession::kReplyTimeoutMs;
-  // Why the last message did not go.
-  bool authRefused_ = false;
-  bool composeFailed_ = false;
-  bool abandoned_ = false;
-  std::string reason_;
 };
 
 // The recipient of a stored subscriber address: trimmed, every "," made ".", bare.

@@ -5,6 +5,7 @@
 #include "store/Text.h"
 #include "store/Trace.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 
@@ -64,9 +65,14 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
                                       const std::string& smtpUserName, const std::string& smtpPassword, bool smtpTls,
                                       bool immediatePass) {
   try {
-    RowSet config = ctx_.config->Query("select HELOName,EnablePreflight from tblConfiguration");
+    // Every column, so that a database from before the SMTPSessions column still runs.
+    RowSet config = ctx_.config->Query("select * from tblConfiguration");
     SmtpSettings settings{smtpServer, smtpUserName, smtpPassword, smtpTls,
                           config.Eof() ? std::string() : NullToDefault(config.Field("HELOName"), "")};
+    SessionPool sessions(SmtpSessionsSetting(config), *ctx_.socket, ctx_.newSocket,
+                         [this, &settings](const MessageJob& job, Socket& socket, const TraceFunction& trace) {
+                           return message_.Send(*job.content, job.address, settings, socket, trace);
+                         });
 
     SettleOrphans(autoresponderId);
     const char* events =
@@ -78,13 +84,14 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
     DurabilityGuard durability(*ctx_.subscribers);
     PassState pass;
     pass.autoresponderId = autoresponderId;
+    pass.sessions = &sessions;
     pass.write = [&durability](const std::function<void()>& write) { durability.Write(write); };
     for (RowSet scan = event; !scan.Eof(); scan.MoveNext())
       pass.order.push_back({scan.Field("AutoresponderEventID").AsInteger(), scan.Field("EventInterval").AsInteger()});
 
     PassEnd end = PassEnd::Completed;
     for (std::size_t position = 0; !event.Eof() && end == PassEnd::Completed; event.MoveNext(), ++position)
-      end = SendEvent(pass, position, event, settings);
+      end = SendEvent(pass, position, event);
 
     durability.Restore();
     Commit(pass);
@@ -130,26 +137,40 @@ void EventScheduler::Commit(const PassState& pass) {
                             params);
 }
 
-PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const RowSet& event,
-                                  const SmtpSettings& settings) {
-  const int64_t autoresponderId = pass.autoresponderId;
-  const std::string table = SubscriberTable(autoresponderId);
-  const Value interval = pass.order[position].interval;
-  const Value eventId = pass.order[position].id;
-  const std::string eventName = NullToDefault(event.Field("EventName"), "");
+PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const RowSet& event) {
+  pass.eventId = pass.order[position].id;
+  pass.eventName = NullToDefault(event.Field("EventName"), "");
+  // Every message of the event would carry it: none goes, and the later events wait
+  // until the operator mends the address.
+  if (!SenderUsable(pass, event)) return PassEnd::Error;
 
+  PassEnd end = PassEnd::Completed;
+  try {
+    end = SendToDue(pass, position, event);
+    // The event's messages are all handed over, or failed, before the next event starts.
+    Settle(pass);
+  } catch (const std::exception&) {
+    SettleAfterError(pass);
+    throw;
+  }
+  return end == PassEnd::Completed && pass.ending ? PassEnd::ServerFailed : end;
+}
+
+bool EventScheduler::SenderUsable(const PassState& pass, const RowSet& event) {
   const std::string fromAddress = NullToDefault(event.Field("FromAddress"), "");
   const std::string sender = SenderAddress(fromAddress);
-  if (HasControlCharacter(fromAddress) || (!sender.empty() && !IsSafeEnvelopeAddress(sender))) {
-    // Every message of the event would carry it: none goes, and the later events wait
-    // until the operator mends the address.
-    TracePop("frmProcess/ProcessEvents: event " + eventId.AsText() + " (" + eventName +
-                 "): the From address cannot be written into MAIL FROM: " + PrintableText(fromAddress),
-             true);
-    ctx_.LogStatus("Error: the From address of event " + eventName + " is not usable");
-    ctx_.SetLastAutoresponderStatus(kStatusUnusableSender);
-    return PassEnd::Error;
-  }
+  if (!HasControlCharacter(fromAddress) && (sender.empty() || IsSafeEnvelopeAddress(sender))) return true;
+  TracePop("frmProcess/ProcessEvents: event " + pass.eventId.AsText() + " (" + pass.eventName +
+               "): the From address cannot be written into MAIL FROM: " + PrintableText(fromAddress),
+           true);
+  ctx_.LogStatus("Error: the From address of event " + pass.eventName + " is not usable");
+  ctx_.SetLastAutoresponderStatus(kStatusUnusableSender);
+  return false;
+}
+
+PassEnd EventScheduler::SendToDue(PassState& pass, std::size_t position, const RowSet& event) {
+  const int64_t autoresponderId = pass.autoresponderId;
+  const Value interval = pass.order[position].interval;
 
   // A row staged in this pass, or by an interrupted pass of the same kind, is due only
   // for the events after the one it got last.
@@ -159,11 +180,12 @@ PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const R
                                                  : " and (TempLastEventSentTime IS NULL or LastAutoresponderEventID IN (" +
                                                        Placeholders(earlier.size()) + "))";
   const std::string due =
-      "select SubscriberID, EmailAddress from " + table +
+      "select SubscriberID, EmailAddress from " + SubscriberTable(autoresponderId) +
       " where (((int(LastEventSentTime)-int(AddedDate))<?) or (LastEventSentTime IS NULL))"
       " and ((int(now())-int(AddedDate))>=?) and (UnsubscribeDate IS NULL) and SubscriberID>?" +
       notYetSent + " ORDER BY SubscriberID LIMIT " + std::to_string(kPageSize);
 
+  std::shared_ptr<const EventContent> content;
   Value after = 0LL;
   for (;;) {
     Params params{interval, interval, after};
@@ -191,40 +213,77 @@ PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const R
                      std::to_string(autoresponderId) + " skipped: the address cannot be written into RCPT TO: " +
                      PrintableText(stored),
                  true);
-        ctx_.LogStatus("Skipped unusable address: " + PrintableText(stored) + " for event " + eventName);
-        Mark(pass, after, eventId);
+        ctx_.LogStatus("Skipped unusable address: " + PrintableText(stored) + " for event " + pass.eventName);
+        Mark(pass, after, pass.eventId);
         continue;
       }
-      const MessageOutcome outcome = message_.SendEventMessage(stored, event, settings);
-      if (!Record(pass, outcome, after, eventId, stored, eventName)) return PassEnd::ServerFailed;
+      content = message_.Content(event, std::move(content));
+      Hand(pass, {after, stored, content});
+      if (pass.ending) return PassEnd::ServerFailed;
     }
     if (page.Count() < static_cast<size_t>(kPageSize)) break;
   }
   return PassEnd::Completed;
 }
 
-bool EventScheduler::Record(PassState& pass, MessageOutcome outcome, const Value& subscriberId, const Value& eventId,
-                            const std::string& address, const std::string& eventName) {
+void EventScheduler::Hand(PassState& pass, MessageJob job) {
+  SessionPool& sessions = *pass.sessions;
+  while (sessions.InFlight() >= pass.window) Take(pass, sessions.Next());
+  if (pass.ending || Stopping()) return;  // the subscriber stays due for the next run
+  sessions.Start(std::move(job));
+  while (std::optional<FinishedMessage> finished = sessions.TryNext()) Take(pass, *finished);
+}
+
+void EventScheduler::Take(PassState& pass, const FinishedMessage& finished) {
+  message_.Report(finished.result);
+  Record(pass, finished.result, finished.job.subscriberId, finished.job.address);
+}
+
+void EventScheduler::Settle(PassState& pass) {
+  while (pass.sessions->InFlight() > 0) Take(pass, pass.sessions->Next());
+}
+
+void EventScheduler::SettleAfterError(PassState& pass) {
+  // A message the server took and nobody marked would go again: each one still gets its
+  // chance to be recorded, whatever became of the one before.
+  while (pass.sessions->InFlight() > 0) {
+    const FinishedMessage finished = pass.sessions->Next();
+    try {
+      Take(pass, finished);
+    } catch (const std::exception& e) {
+      TracePop("frmProcess/ProcessEvents: the message to " + PrintableText(finished.job.address) +
+                   " could not be recorded: " + e.what(),
+               true);
+    }
+  }
+}
+
+void EventScheduler::Record(PassState& pass, const MessageResult& result, const Value& subscriberId,
+                            const std::string& address) {
+  const MessageOutcome outcome = result.outcome;
+  pass.window = outcome == MessageOutcome::ServerFailed ? std::max(1, pass.window / 2)
+                                                        : std::min(pass.sessions->Sessions(), pass.window + 1);
   if (CountsAsDone(outcome)) {
-    ctx_.LogStatus("Sent event email to: " + address + " for event " + eventName);
-    Mark(pass, subscriberId, eventId);
+    ctx_.LogStatus("Sent event email to: " + address + " for event " + pass.eventName);
+    Mark(pass, subscriberId, pass.eventId);
     pass.serverFailuresInRow = 0;
-    return true;
+    return;
   }
   pass.failed.insert(subscriberId.AsInteger());
   if (outcome != MessageOutcome::ServerFailed) {
     pass.serverFailuresInRow = 0;
-    return true;
+    return;
   }
-  if (++pass.serverFailuresInRow < kServerFailuresEndingPass) return true;
+  if (++pass.serverFailuresInRow < kServerFailuresEndingPass || pass.ending) return;
+  pass.ending = true;
   // A server that failed this often will most likely fail the next subscriber too, and
   // each try may cost a full time-out: the rest stays due for the next run.
   const std::string why = "the SMTP server failed " + std::to_string(kServerFailuresEndingPass) +
                           " sessions in a row; the remaining messages stay due for the next run";
   ctx_.LogStatus("Error: " + why);
   TracePop("frmProcess/ProcessEvents: autoresponder " + std::to_string(pass.autoresponderId) + ": " + why, true);
-  if (!message_.AuthenticationRefused()) ctx_.SetLastAutoresponderStatus(kStatusConnectionFailed);
-  return false;
+  if (result.failure != MessageResult::Failure::Authentication)
+    ctx_.SetLastAutoresponderStatus(kStatusConnectionFailed);
 }
 
 void EventScheduler::Mark(const PassState& pass, const Value& subscriberId, const Value& eventId) {

@@ -59,6 +59,11 @@ int ProcessorProgram::StartUp(std::string& error) {
   ctx_.socket = &socket_;
   ctx_.stop = &stop_;
   socket_.SetStopToken(&stop_);
+  ctx_.newSocket = [this]() -> std::unique_ptr<Socket> {
+    auto socket = std::make_unique<PosixSocket>();
+    socket->SetStopToken(&stop_);
+    return socket;
+  };
   events_.Messages().SetTimeouts(SmtpSession::kConnectTimeoutMs, SmtpReplyTimeoutMs());
   ctx_.closeDatabases = [this] { files_.Close(); };
   run_ = std::make_unique<ProcessRun>(ctx_, mailbox_, events_, commandLine_.autoresponderId);

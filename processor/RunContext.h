@@ -8,10 +8,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace ar {
 
+// Everything here belongs to the run's own thread; SMTP sessions that run at once on
+// other threads touch only their sockets and the trace log (see SessionPool).
 struct RunContext {
   std::string dataFolder;
   bool debug = false;
@@ -21,6 +24,9 @@ struct RunContext {
   Connection* subscribers = nullptr;
   StatusList* status = nullptr;
   Socket* socket = nullptr;  // the run's one socket: the mailbox sessions, then SMTP
+  // A socket for each further SMTP session that runs at once (with the stop token set);
+  // without it a pass runs one session at a time over `socket`.
+  std::function<std::unique_ptr<Socket>()> newSocket;
   const StopToken* stop = nullptr;  // set when the run can be stopped (SIGTERM, SIGINT)
   int64_t currentAutoresponder = 0;
   // Closes both connections at the end of the run (and releases what guards them).

@@ -15,7 +15,7 @@ constexpr const char* kAutoresponderTables[] = {
     "EnableSMTPSSL INTEGER, HELOName TEXT COLLATE NOCASE, EnablePreflight INTEGER,"
     "POPCycleMinutes INTEGER, EnableDailySummaryEmail INTEGER,"
     "SummaryReportEmail TEXT COLLATE NOCASE, SummaryReportEmailTime TEXT COLLATE NOCASE,"
-    "DefaultTemplate TEXT COLLATE NOCASE)",
+    "DefaultTemplate TEXT COLLATE NOCASE, SMTPSessions INTEGER)",
 
     "CREATE TABLE tblAutoresponders ("
     "AutoresponderID INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -45,8 +45,8 @@ constexpr const char* kAutoresponderTables[] = {
 
     "INSERT INTO tblConfiguration (SMTPServer, SMTPUsername, SMTPPassword, EnableSMTPSSL, HELOName,"
     " EnablePreflight, POPCycleMinutes, EnableDailySummaryEmail, SummaryReportEmail,"
-    " SummaryReportEmailTime, DefaultTemplate)"
-    " VALUES ('', '', '', 0, '', 0, 15, 0, '', '', '')",
+    " SummaryReportEmailTime, DefaultTemplate, SMTPSessions)"
+    " VALUES ('', '', '', 0, '', 0, 15, 0, '', '', '', 1)",
     "INSERT INTO tblStatus (LastOstrelRun, LastSMTPStatus, LastPOPStatus, LastNewSubscribers, LastEmailsSent)"
     " VALUES (NULL, 0, 0, 0, 0)",
 };
@@ -55,6 +55,15 @@ constexpr const char* kAutoresponderTables[] = {
 
 void CreateAutoresponderSchema(Connection& config) {
   for (const char* sql : kAutoresponderTables) config.Execute(sql);
+}
+
+void UpgradeAutoresponderSchema(Connection& config) {
+  const bool present = config
+                           .Scalar("select count(*) from pragma_table_info('tblConfiguration')"
+                                   " where name='SMTPSessions' COLLATE NOCASE")
+                           .AsInteger() > 0;
+  // Null, as the added column holds, is one session at a time: what the database did before.
+  if (!present) config.Execute("ALTER TABLE tblConfiguration ADD COLUMN SMTPSessions INTEGER");
 }
 
 void CreateSubscribersSchema(Connection& subscribers) {

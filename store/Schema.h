@@ -12,6 +12,15 @@ namespace ar {
 // Every table of autoresponder.sto with its initial rows (one configuration row, one
 // status row).
 void CreateAutoresponderSchema(Connection& config);
+// Adds what a database made by an earlier version lacks: the SMTPSessions column of
+// tblConfiguration. Runs at the control program's start; a database already up to date
+// is left as it is.
+void UpgradeAutoresponderSchema(Connection& config);
+
+// tblConfiguration.SMTPSessions: how many SMTP sessions a pass of the processor may run
+// at once, 1 to this; Null means one.
+inline constexpr int kMaxSmtpSessions = 64;
+
 // subscribers.sto: the de-duplication scratch table and no subscriber table.
 void CreateSubscribersSchema(Connection& subscribers);
 

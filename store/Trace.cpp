@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -16,9 +17,13 @@ namespace ar {
 namespace {
 std::atomic<bool> g_debug{false};
 std::string g_traceFile;
+// Sessions that run at once trace from their own threads: one line is written whole
+// before the next one starts.
+std::mutex g_appending;
 
 bool AppendLine(const std::string& message, std::string& error) {
   const std::string line = FormatGeneralDateTime(NowDays()) + " " + message + "\r\n";
+  const std::lock_guard<std::mutex> lock(g_appending);
   const int fd = ::open(g_traceFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFileMode);
   if (fd < 0) {
     error = "cannot open " + g_traceFile + ": " + std::strerror(errno);

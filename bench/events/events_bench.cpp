@@ -4,7 +4,7 @@
 // one per session, to the same sink, for comparison.
 //
 //   events_bench [N ...]          (default: 10000 100000)
-#include "bench/support/BenchProcess.h"
+#include "bench/support/BenchOstrel.h"
 #include "mail/MimeComposer.h"
 #include "store/Connection.h"
 #include "store/DataFolder.h"
@@ -34,7 +34,6 @@ namespace {
 using bench::FreePort;
 using bench::Spawn;
 using bench::WaitForPort;
-using Clock = std::chrono::steady_clock;
 
 struct Layout {
   const char* name;
@@ -53,12 +52,7 @@ struct Result {
 };
 
 Result RunOstrel(long long n, const Layout& layout, int port) {
-  const std::string folder = (std::filesystem::temp_directory_path() / ("events-bench-" + std::to_string(::getpid()))).string();
-  std::filesystem::remove_all(folder);
-  ar::MakeFolders(folder);
-  ar::CreateDataSubfolders(folder);
-  ar::CopyFile(std::string(AR_BIN_DIR) + "/autoresponder.tem", ar::AutoresponderDbPath(folder));
-  ar::CopyFile(std::string(AR_BIN_DIR) + "/subscribers.tem", ar::SubscribersDbPath(folder));
+  const std::string folder = bench::MakeOstrelFolder("events-bench");
   std::string plain;
   for (int i = 0; i < 20; ++i) plain += kPlain;
   std::string html = "<html><body><img src=\"" + folder + "/logo.gif\">";
@@ -68,62 +62,17 @@ Result RunOstrel(long long n, const Layout& layout, int port) {
     std::ofstream gif(folder + "/logo.gif", std::ios::binary);
     for (int i = 0; i < 2048; ++i) gif.put(static_cast<char>(i * 7));
   }
-  ar::MailMessageContent sample;
-  sample.plainTextOnly = !layout.html;
-  sample.subject = "Welcome";
-  sample.from = "news@example.com";
-  sample.to = "subscriber000001@rcpt.test";
-  sample.body = layout.html ? html : "";
-  sample.plainTextBody = plain;
-  sample.emailDomain = "example.com";
-  sample.fromName = "News";
-  const size_t messageBytes = ar::CreateMailMessage(sample).size();
+  const size_t messageBytes = bench::MessageBytes(plain, layout.html ? html : "");
   {
     ar::DatabaseFiles files;
     files.Open(folder);
-    files.config.Execute("update tblConfiguration set SMTPServer=?, HELOName='bench.test'",
-                         {"127.0.0.1:" + std::to_string(port)});
-    files.config.Execute("insert into tblAutoresponders (AutoresponderName, Active) values ('bench', -1)");
-    const int64_t id = files.config.LastInsertId();
-    ar::CreateSubscriberTable(files.subscribers, id);
-    files.config.Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, Subject, FromAddress,"
-        " FromName, PlainTextOnly, UseFilesForMessageBodies, PlainTextMessage) values (?, 'welcome', 0, -1, 'Welcome',"
-        " 'news@example.com', 'News', ?, 0, ?)",
-        {ar::Value(id), !layout.html, plain});
-    const int64_t event = files.config.LastInsertId();
-    std::ofstream(folder + "/content/" + std::to_string(event) + ".html", std::ios::binary) << html;
-    files.subscribers.Execute("BEGIN");
-    char address[64];
-    for (long long i = 1; i <= n; ++i) {
-      std::snprintf(address, sizeof address, "subscriber%06lld@rcpt.test", i);
-      files.subscribers.Execute("insert into " + ar::SubscriberTable(id) + " (EmailAddress) values (?)", {address});
-    }
-    files.subscribers.Execute("COMMIT");
+    const bench::WelcomeList list = bench::AddWelcomeList(files, port, !layout.html, plain);
+    std::ofstream(folder + "/content/" + std::to_string(list.event) + ".html", std::ios::binary) << html;
+    bench::AddSubscribers(files.subscribers, list.autoresponder, n);
   }
-  const auto start = Clock::now();
-  const pid_t pid = Spawn({std::string(AR_BIN_DIR) + "/ostrel", "0"}, {"AUTORESPONDER_DATA=" + folder});
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  long long sent = 0;
-  {
-    ar::DatabaseFiles files;
-    files.Open(folder);
-    sent = files.subscribers.Scalar("select count(*) from [1] where LastEventSentTime IS NOT NULL").AsInteger();
-  }
+  const bench::OstrelRun run = bench::RunOstrel(folder);
   std::filesystem::remove_all(folder);
-  return {seconds, usage.ru_maxrss, sent, messageBytes};
-}
-
-double RunSmtpSource(long long n, size_t bytes, int port) {
-  const auto start = Clock::now();
-  const pid_t pid = Spawn({"/usr/sbin/smtp-source", "-s", "1", "-m", std::to_string(n), "-l", std::to_string(bytes), "-f",
-                           "news@example.com", "-t", "subscriber@rcpt.test", "127.0.0.1:" + std::to_string(port)});
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return std::chrono::duration<double>(Clock::now() - start).count();
+  return {run.seconds, run.peakKiB, run.sent, messageBytes};
 }
 
 }  // namespace
@@ -147,7 +96,7 @@ int main(int argc, char** argv) {
   for (const Layout layout : {Layout{"plain text", false}, Layout{"HTML + inline image", true}}) {
     for (long long n : sizes) {
       const Result r = RunOstrel(n, layout, port);
-      const double source = RunSmtpSource(n, r.messageBytes, port);
+      const double source = bench::SmtpSourceSeconds(n, 1, r.messageBytes, port);
       const double ours = static_cast<double>(r.sent) / r.seconds;
       const double theirs = static_cast<double>(n) / source;
       std::printf("%-28s %10lld %8lld %12.0f %14.1f %12.0f %7.2f\n", layout.name, n, r.sent, ours, r.peakKiB / 1024.0,

@@ -2,6 +2,7 @@
 
 #include "control/window/frmTestSMTPServer.h"
 #include "store/DayNumber.h"
+#include "store/Schema.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -72,8 +73,13 @@ frmConfiguration::frmConfiguration(Connection& config, QWidget* parent) : QWidge
   mail->addWidget(AddCheck(outgoing, "cbEnableSMTPSSL", "This server requires an encrypted connection  (SSL)"), 3, 1);
   mail->addWidget(AddLabel(outgoing, "lblHELOName", "HELO name (optional):"), 4, 0);
   mail->addWidget(AddText(outgoing, "txtHELOName"), 4, 1);
+  mail->addWidget(AddLabel(outgoing, "lblSMTPSessions", "SMTP sessions at once:"), 5, 0);
+  const std::string sessionsHint = "(1 to " + std::to_string(kMaxSmtpSessions) + "; more for a distant relay)";
+  mail->addLayout(Short(AddText(outgoing, "txtSMTPSessions"),
+                        AddLabel(outgoing, "lblSMTPSessionsHint", sessionsHint.c_str())),
+                  5, 1);
   QPushButton* test = AddButton(outgoing, "cmdTestSMTPServer", "&Test SMTP Server");
-  mail->addWidget(test, 5, 1, Qt::AlignRight);
+  mail->addWidget(test, 6, 1, Qt::AlignRight);
   connect(test, &QPushButton::clicked, this, &frmConfiguration::TestSMTPServer);
 
   auto* admin = new QGroupBox("Administrator Settings", this);

@@ -27,6 +27,7 @@ class ConfigurationRow : public ::testing::Test {
     v["SummaryReportEmailTime"].text = "2:05pm";
     v["EnableDailySummaryEmail"].checked = true;
     v["HELOName"].text = "client.example.com";
+    v["SMTPSessions"].text = "16";
     return v;
   }
 
@@ -48,6 +49,7 @@ TEST_F(ConfigurationRow, EveryFieldIsSavedInItsColumnAndLoadedBack) {
   EXPECT_EQ(row.Field("SummaryReportEmailTime").AsText(), "2:05pm");
   EXPECT_EQ(row.Field("EnableDailySummaryEmail"), Value(kYes));
   EXPECT_EQ(row.Field("HELOName").AsText(), "client.example.com");
+  EXPECT_EQ(row.Field("SMTPSessions"), Value(16));
 
   ConfigurationValues expected = Filled();
   expected["POPCycleMinutes"].text = "20";
@@ -101,6 +103,40 @@ TEST_F(ConfigurationRow, APollingCycleThatIsNotAWholeNumberIsRefusedAndNothingIs
     v["POPCycleMinutes"].text = typed;
     EXPECT_NO_THROW(SaveConfiguration(db.Config(), v)) << typed;
   }
+}
+
+TEST_F(ConfigurationRow, TheSessionCountIsAWholeNumberFromOneTo64) {
+  db.Config().Execute("update tblConfiguration set SMTPServer='before', SMTPSessions=4");
+  for (const char* typed : {"0", "65", "-1", "many", "2.5"}) {
+    ConfigurationValues v = Filled();
+    v["SMTPSessions"].text = typed;
+    try {
+      SaveConfiguration(db.Config(), v);
+      ADD_FAILURE() << typed << " was stored";
+    } catch (const ConfigurationError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                std::string("The number of SMTP sessions at once must be a whole number from 1 to 64, not \"") + typed +
+                    "\"");
+    }
+    EXPECT_EQ(Row().Field("SMTPServer").AsText(), "before") << typed;
+    EXPECT_EQ(Row().Field("SMTPSessions"), Value(4)) << typed;
+  }
+  const std::pair<const char*, Value> accepted[] = {{"1", 1}, {" 64 ", 64}, {"", Value()}};
+  for (const auto& [typed, stored] : accepted) {
+    ConfigurationValues v = Filled();
+    v["SMTPSessions"].text = typed;
+    SaveConfiguration(db.Config(), v);
+    EXPECT_EQ(Row().Field("SMTPSessions"), stored) << typed;
+  }
+}
+
+// A database that velquin has not brought up to date still opens the window.
+TEST_F(ConfigurationRow, ADatabaseWithoutTheSessionsColumnLoads) {
+  db.Config().Execute("ALTER TABLE tblConfiguration DROP COLUMN SMTPSessions");
+  db.Config().Execute("update tblConfiguration set SMTPServer='old.example.com'");
+  const ConfigurationValues v = LoadConfiguration(db.Config());
+  EXPECT_EQ(v.at("SMTPServer").text, "old.example.com");
+  EXPECT_EQ(v.at("SMTPSessions"), ConfigurationValue{});
 }
 
 TEST_F(ConfigurationRow, AMissingRowIsMadeBySaving) {

@@ -88,6 +88,28 @@ TEST_F(ControlStartUp, ABackupWithoutItsDatabaseIsRestoredNeverSeededOver) {
   EXPECT_EQ(program.Main().Scalar("select AutoresponderName from tblAutoresponders").AsText(), "kept");
 }
 
+// A database from before the SMTPSessions column gets it at start, empty (one session
+// at a time, as before); a later start finds it there and changes nothing.
+TEST_F(ControlStartUp, AnOldDatabaseGetsTheSessionsColumn) {
+  db.Config().Execute("ALTER TABLE tblConfiguration DROP COLUMN SMTPSessions");
+  db.Config().Execute("update tblConfiguration set SMTPServer='kept.example.com'");
+  db.Config().Close();
+  for (int start = 0; start < 2; ++start) {
+    ControlProgram program("", boxes, log, starter);
+    ASSERT_TRUE(program.StartUp()) << start;
+    const RowSet row = program.Main().Query("select * from tblConfiguration");
+    ASSERT_TRUE(row.HasField("SMTPSessions"));
+    EXPECT_EQ(row.Field("SMTPServer").AsText(), "kept.example.com");
+    if (start == 0) {
+      EXPECT_TRUE(row.Field("SMTPSessions").IsNull());
+      program.Main().Execute("update tblConfiguration set SMTPSessions=8");
+    } else {
+      EXPECT_EQ(row.Field("SMTPSessions"), Value(8)) << "left as it was";
+    }
+  }
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(ControlStartUp, AStopRequestEndsStartUpAtASafePoint) {
   // Requested while the first database is being compacted: that copy is finished, the
   // second database is left as it was, and the service ends without opening anything.

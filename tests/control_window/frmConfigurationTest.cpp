@@ -208,6 +208,31 @@ TEST_F(ConfigurationWindow, APollingCycleThatIsNotAWholeNumberIsRefusedAndTheWin
   EXPECT_EQ(Row().Field("SMTPServer").AsText(), "changed.example.com");
 }
 
+TEST_F(ConfigurationWindow, TheSessionCountIsCheckedBeforeAnythingIsStored) {
+  db.Config().Execute("update tblConfiguration set SMTPSessions=NULL");
+  Open();
+  EXPECT_EQ(Text("txtSMTPSessions")->text().toStdString(), "") << "Null: one at a time";
+  Text("txtSMTPServer")->setText("changed.example.com");
+  for (const char* typed : {"0", "65", "several"}) {
+    MessageBoxes::ClearShown();
+    Text("txtSMTPSessions")->setText(typed);
+    Click("cmdSave");
+    ASSERT_EQ(Boxes().size(), 1u) << typed;
+    EXPECT_EQ(Boxes()[0].text, std::string("Error: The number of SMTP sessions at once must be a whole number from 1 to "
+                                           "64, not \"") + typed + "\"");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(Row().Field("SMTPServer").AsText(), "") << "nothing is stored";
+    EXPECT_TRUE(Row().Field("SMTPSessions").IsNull());
+  }
+  Text("txtSMTPSessions")->setText("16");
+  Click("cmdSave");
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(Row().Field("SMTPSessions"), Value(16));
+  EXPECT_EQ(Row().Field("SMTPServer").AsText(), "changed.example.com");
+  Open();
+  EXPECT_EQ(Text("txtSMTPSessions")->text().toStdString(), "16");
+}
+
 TEST_F(ConfigurationWindow, TheTestButtonRunsTheSmtpTestWithTheValuesAsTyped) {
   Script s;
   s.Send("220 fake.test\r\n").Exchange("HELO typed.example.com\r\n", "250 fake.test\r\n").ExpectClosed();

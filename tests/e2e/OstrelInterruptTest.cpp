@@ -3,7 +3,7 @@
 // is stopped) at points of its passes over subscribers due for an immediate event and
 // for a catch-up of two, then run again until nothing is due. A sink on loopback counts
 // every message it accepted: each subscriber gets each due event; a kill may repeat only
-// the message in flight, a stop repeats none.
+// the messages in flight (one per session that runs at once), a stop repeats none.
 #include "tests/support/CountingSmtpSink.h"
 #include "tests/support/OstrelFolder.h"
 
@@ -30,10 +30,11 @@ class OstrelInterrupted : public ::testing::Test {
  protected:
   // fresh subscribers joined today (the immediate event is due); old ones joined five
   // days ago and had it (the events of one and three days are due).
-  void Seed(int fresh, int old) {
+  void Seed(int fresh, int old, int sessions) {
     fresh_ = fresh;
     old_ = old;
     folder.SetSmtpServer(sink.Address());
+    folder.ConfigExecute("update tblConfiguration set SMTPSessions=?", {sessions});
     id = folder.AddAutoresponder("news");
     const int64_t welcome = folder.AddEvent(id, "welcome", 0);
     folder.AddEvent(id, "one", 1);
@@ -103,6 +104,24 @@ class OstrelInterrupted : public ::testing::Test {
         .AsInteger();
   }
 
+  // Runs until nothing is due, then checks the record of the kills.
+  void CheckAfterKills(const std::vector<int>& kills, int sessions) {
+    for (int run = 0; run < 2; ++run) ASSERT_EQ(RunOstrel(), 0);
+    const Tally t = Count();
+    std::cout << "sessions: " << sessions << ", kills: " << kills.size() << ", messages counted: " << t.messages
+              << " (" << Due() << " due), duplicates: " << t.duplicates << std::endl;
+    RecordProperty("kills", static_cast<int>(kills.size()));
+    RecordProperty("messages", std::to_string(t.messages));
+    RecordProperty("duplicates", std::to_string(t.duplicates));
+    EXPECT_GE(kills.size(), 3u) << "the kills landed in passes";
+    for (int code : kills) EXPECT_EQ(code, 128 + SIGKILL);
+    EXPECT_LE(t.duplicates, static_cast<long long>(kills.size()) * sessions)
+        << "only the messages in flight at a kill go twice";
+    EXPECT_EQ(t.missing, 0) << "every due event reached every subscriber";
+    EXPECT_EQ(t.unexpected, 0) << "and nothing that was not due";
+    EXPECT_EQ(UnfinishedRows(), 0);
+  }
+
   void Signal() {
     const int pid = running;
     if (pid > 0 && !signalled_.exchange(true)) ::kill(pid, signal_);
@@ -133,23 +152,20 @@ std::vector<Interruption> RandomPoints(int n, long long due, unsigned seed) {
   return points;
 }
 
+// Kills at random points, then runs until nothing is due: only the messages in flight at
+// a kill, at most one per session, go twice.
 TEST_F(OstrelInterrupted, KilledAtRandomPointsEverySubscriberGetsEachDueEventOnce) {
-  Seed(5000, 5000);
+  Seed(5000, 5000, 1);
   const std::vector<int> kills = InterruptedRuns(SIGKILL, RandomPoints(6, Due(), 20260310));
-  for (int run = 0; run < 2; ++run) ASSERT_EQ(RunOstrel(), 0);
+  CheckAfterKills(kills, 1);
+}
 
-  const Tally t = Count();
-  std::cout << "kills: " << kills.size() << ", messages counted: " << t.messages << " (" << Due()
-            << " due), duplicates: " << t.duplicates << std::endl;
-  RecordProperty("kills", static_cast<int>(kills.size()));
-  RecordProperty("messages", std::to_string(t.messages));
-  RecordProperty("duplicates", std::to_string(t.duplicates));
-  EXPECT_GE(kills.size(), 3u) << "the kills landed in passes";
-  for (int code : kills) EXPECT_EQ(code, 128 + SIGKILL);
-  EXPECT_LE(t.duplicates, static_cast<long long>(kills.size())) << "only the message in flight at a kill goes twice";
-  EXPECT_EQ(t.missing, 0) << "every due event reached every subscriber";
-  EXPECT_EQ(t.unexpected, 0) << "and nothing that was not due";
-  EXPECT_EQ(UnfinishedRows(), 0);
+TEST_F(OstrelInterrupted, KilledWithEightSessionsAtOnceEverySubscriberGetsEachDueEventOnce) {
+  Seed(3000, 3000, 8);
+  const std::vector<int> kills = InterruptedRuns(SIGKILL, RandomPoints(6, Due(), 20260311));
+  CheckAfterKills(kills, 8);
+  EXPECT_GT(sink.MostOpenAtOnce(), 1) << "the sessions ran at once";
+  EXPECT_LE(sink.MostOpenAtOnce(), 8);
 }
 
 class OstrelStopped : public OstrelInterrupted {
@@ -161,23 +177,27 @@ class OstrelStopped : public OstrelInterrupted {
     EXPECT_GT(end, lastEnd_);
     lastEnd_ = end;
   }
+  // Three runs stopped at points of their passes, then one to the end: nothing twice.
+  void StopLoop(int sessions) {
+    Seed(600, 600, sessions);
+    const std::vector<int> stops = InterruptedRuns(SIGTERM, {{150, true}, {700, false}, {1300, true}});
+    EXPECT_EQ(stops.size(), 3u);
+    EXPECT_EQ(NullToDefault(folder.ConfigScalar("select LastStatus from tblAutoresponders"), ""),
+              "Stopped before all due messages were sent");
+    ASSERT_EQ(RunOstrel(), 0);
+
+    const Tally t = Count();
+    EXPECT_EQ(t.duplicates, 0);
+    EXPECT_EQ(t.missing, 0);
+    EXPECT_EQ(t.unexpected, 0);
+    EXPECT_EQ(UnfinishedRows(), 0);
+  }
   double lastEnd_ = 0;
 };
 
-TEST_F(OstrelStopped, AStoppedRunEndsCleanlyAndSendsNothingTwice) {
-  Seed(600, 600);
-  const std::vector<int> stops = InterruptedRuns(SIGTERM, {{150, true}, {700, false}, {1300, true}});
-  EXPECT_EQ(stops.size(), 3u);
-  EXPECT_EQ(NullToDefault(folder.ConfigScalar("select LastStatus from tblAutoresponders"), ""),
-            "Stopped before all due messages were sent");
-  ASSERT_EQ(RunOstrel(), 0);
+TEST_F(OstrelStopped, AStoppedRunEndsCleanlyAndSendsNothingTwice) { StopLoop(1); }
 
-  const Tally t = Count();
-  EXPECT_EQ(t.duplicates, 0);
-  EXPECT_EQ(t.missing, 0);
-  EXPECT_EQ(t.unexpected, 0);
-  EXPECT_EQ(UnfinishedRows(), 0);
-}
+TEST_F(OstrelStopped, WithEightSessionsAtOnceAStoppedRunSendsNothingTwice) { StopLoop(8); }
 
 }  // namespace
 }  // namespace ar

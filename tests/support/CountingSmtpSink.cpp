@@ -42,7 +42,7 @@ CountingSmtpSink::CountingSmtpSink(MessageHook onMessage) : onMessage_(std::move
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::listen(listenFd_, 16) != 0)
+      ::listen(listenFd_, SOMAXCONN) != 0)
     throw std::runtime_error(std::string("counting sink: cannot listen: ") + std::strerror(errno));
   socklen_t len = sizeof a;
   ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
@@ -54,11 +54,19 @@ CountingSmtpSink::~CountingSmtpSink() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
   ::close(listenFd_);
+  // Each connection's thread sees the stop within a slice and ends.
+  std::unique_lock<std::mutex> lock(mutex_);
+  ended_.wait(lock, [&] { return serving_ == 0; });
 }
 
 std::map<std::pair<std::string, std::string>, int> CountingSmtpSink::Counts() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return counts_;
+}
+
+std::vector<std::pair<std::string, std::string>> CountingSmtpSink::Received() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return received_;
 }
 
 void CountingSmtpSink::Run() {
@@ -67,8 +75,19 @@ void CountingSmtpSink::Run() {
     if (::poll(&p, 1, kSliceMs) <= 0) continue;
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    Serve(fd);
-    ::close(fd);
+    ++connections_;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      ++serving_;
+      if (++open_ > mostOpen_) mostOpen_ = open_;
+    }
+    std::thread([this, fd] {
+      if (!Serve(fd)) Leave();
+      ::close(fd);
+      const std::lock_guard<std::mutex> lock(mutex_);
+      --serving_;
+      ended_.notify_all();
+    }).detach();
   }
 }
 
@@ -78,13 +97,19 @@ void CountingSmtpSink::Record(const std::string& recipient, const std::string& m
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     ++counts_[{recipient, subject}];
+    received_.emplace_back(recipient, subject);
   }
   const long long count = ++count_;
   if (onMessage_) onMessage_(count);
 }
 
-void CountingSmtpSink::Serve(int fd) {
-  if (!SendAll(fd, "220 sink.test ESMTP\r\n")) return;
+void CountingSmtpSink::Leave() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  --open_;
+}
+
+bool CountingSmtpSink::Serve(int fd) {
+  if (!SendAll(fd, greeting_ + "\r\n")) return false;
   std::string buffer, recipient;
   bool inData = false;
   char chunk[16384];
@@ -93,7 +118,7 @@ void CountingSmtpSink::Serve(int fd) {
     if (::poll(&p, 1, kSliceMs) <= 0) continue;
     const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // the client is gone
+    if (n <= 0) return false;  // the client is gone
     buffer.append(chunk, static_cast<std::size_t>(n));
     for (;;) {
       if (inData) {
@@ -102,7 +127,7 @@ void CountingSmtpSink::Serve(int fd) {
         Record(recipient, buffer.substr(0, end + 2));
         buffer.erase(0, end + 5);
         inData = false;
-        if (!SendAll(fd, "250 2.0.0 counted\r\n")) return;
+        if (!SendAll(fd, "250 2.0.0 counted\r\n")) return false;
         continue;
       }
       const std::size_t eol = buffer.find("\r\n");
@@ -112,16 +137,21 @@ void CountingSmtpSink::Serve(int fd) {
       std::string reply = "250 ok\r\n";
       if (line.starts_with("RCPT TO:")) {
         recipient = Between(line, "<", ">");
+        if (const auto refused = refused_.find(recipient); refused != refused_.end()) reply = refused->second + "\r\n";
       } else if (line == "DATA") {
         inData = true;
         reply = "354 go ahead\r\n";
       } else if (line == "QUIT") {
+        // The client's session is over: a client that runs several at once may start
+        // the next one as soon as this reply is in.
+        Leave();
         SendAll(fd, "221 bye\r\n");
-        return;
+        return true;
       }
-      if (!SendAll(fd, reply)) return;
+      if (!SendAll(fd, reply)) return false;
     }
   }
+  return false;
 }
 
 }  // namespace ar::test
