@@ -138,6 +138,8 @@ QWidget* frmEventDetail::BuildSettingsTab() {
   txtSubject_ = Box("txtSubject");
   txtAttachment_ = Box("txtAttachment");
 
+  // The labels of the three groups line up.
+  const int labelWidth = fontMetrics().horizontalAdvance("Plain Text Message File:") + 12;
   auto* event = Named(new QGroupBox("Event"), "fraEvent");
   auto* e = new QGridLayout(event);
   e->addWidget(Label("lblEventName", "Event Name:"), 0, 0);
@@ -151,6 +153,7 @@ QWidget* frmEventDetail::BuildSettingsTab() {
   interval->addStretch();
   e->addLayout(interval, 1, 1, 1, 3);
   e->setColumnStretch(1, 1);
+  e->setColumnMinimumWidth(0, labelWidth);
 
   auto* message = Named(new QGroupBox("Message"), "fraMessage");
   auto* m = new QGridLayout(message);
@@ -169,6 +172,7 @@ QWidget* frmEventDetail::BuildSettingsTab() {
                          &frmEventDetail::cmdBrowseAttachment_Click),
                4, 2);
   m->setColumnStretch(1, 1);
+  m->setColumnMinimumWidth(0, labelWidth);
 
   auto* files = Named(new QGroupBox("Message Bodies"), "fraMessageFiles");
   cbUseFilesForMessageBodies_ = Named(new QCheckBox("Use Files For Message Bodies"), "cbUseFilesForMessageBodies");
@@ -192,6 +196,7 @@ QWidget* frmEventDetail::BuildSettingsTab() {
   f->addWidget(txtPlainTextMessageFile_, 2, 1);
   f->addWidget(cmdPlainTextMessageFileBrowse_, 2, 2);
   f->setColumnStretch(1, 1);
+  f->setColumnMinimumWidth(0, labelWidth);
 
   auto* page = Named(new QWidget, "tabSettings");
   auto* layout = new QVBoxLayout(page);

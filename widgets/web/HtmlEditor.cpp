@@ -6,6 +6,7 @@
 #include "widgets/web/WebEngineSetUp.h"
 
 #include <QAction>
+#include <QFont>
 #include <QIcon>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -87,6 +88,12 @@ void HtmlEditor::BuildToolbar() {
   for (const ToolbarCommand& c : kCommands) {
     QAction* action = AddCommand(c.command, QString::fromUtf8(c.text), c.tip);
     if (*c.icon && QIcon::hasThemeIcon(c.icon)) action->setIcon(QIcon::fromTheme(c.icon));
+    // Without an icon theme the letters show what they do.
+    QFont face = action->font();
+    face.setBold(c.command == std::string("Bold"));
+    face.setItalic(c.command == std::string("Italic"));
+    face.setUnderline(c.command == std::string("Underline"));
+    action->setFont(face);
     if (c.command == std::string("InsertOrderedList") || c.command == std::string("JustifyLeft") ||
         c.command == std::string("ForeColor") || c.command == std::string("CreateLink"))
       toolbar_->insertSeparator(action);
