@@ -249,8 +249,13 @@ void frmEventDetail::LoadEvent() {
     detail = LoadEventDetail(context_.main, eventId_);
   } catch (const std::exception& e) {
     Trap("Form_Load", e.what());
+    return;
   }
-  if (!detail) return;
+  if (!detail) {
+    // Deleted since the autoresponder editor listed it.
+    MessageBoxes::Show(parentWidget(), "Error: This event no longer exists", "", MessageIcon::Critical);
+    return;
+  }
   loaded_ = true;
   autoresponderId_ = detail->autoresponderId;
   setWindowTitle(Q("Event Detail - " + detail->eventName));
@@ -491,10 +496,7 @@ void frmEventDetail::cmdPreflightTest_Click() {
 
 void OpenEventDetail(QWidget* from, const ControlContext& context) {
   frmEventDetail window(context, from);
-  if (!window.Loaded()) {
-    MessageBoxes::Show(from, "Error: This event no longer exists", "", MessageIcon::Critical);
-    return;
-  }
+  if (!window.Loaded()) return;
   if (auto* editor = qobject_cast<frmProjectDetail*>(from))
     QObject::connect(&window, &frmEventDetail::eventSaved, editor, &frmProjectDetail::ReloadEvents);
   window.exec();

@@ -35,8 +35,8 @@ class HtmlPreview;
 class frmEventDetail : public QDialog {
   Q_OBJECT
  public:
-  // Loads the event in CurrentAutoresponderEventID(); Loaded() is false when its row is
-  // not there.
+  // Loads the event in CurrentAutoresponderEventID(); Loaded() is false (after a message)
+  // when its row cannot be read or is not there.
   explicit frmEventDetail(const ControlContext& context, QWidget* parent = nullptr);
   ~frmEventDetail() override;
 

@@ -189,6 +189,12 @@ TEST_F(EventDetailWindow, LoadsEveryFieldAndSavesTheRowAndTheBodyFile) {
   EXPECT_EQ(again.Properties().head, "<title>Welcome</title>");
   Click(again, "cmdClose");
   EXPECT_EQ(test::ReadWholeFile(ContentFile(eventId)), kLinkOnlyFile);
+
+  // An event deleted meanwhile is reported, and no window stays open.
+  MessageBoxes::ClearShown();
+  CurrentAutoresponderEventID() = 999;
+  OpenEventDetail(&project, Context());
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error: This event no longer exists"});
 }
 
 TEST_F(EventDetailWindow, DialogsImportsIntervalAndRefusalsInPreview) {
@@ -306,6 +312,10 @@ TEST_F(EventDetailWindow, DialogsImportsIntervalAndRefusalsInPreview) {
   Click(w, "optPreview");
   ASSERT_TRUE(Find<QRadioButton>(w, "optPreview")->isChecked());
   EXPECT_NE(w.Preview()->Shown().find("<p>Imported hhh"), std::string::npos);
+  // The preview of the event's own body file writes it: with every imported property.
+  EXPECT_NE(test::ReadWholeFile(ContentFile(eventId))
+                .find("<HEAD>\r\n<title>Imported</title>\r\n</HEAD>\r\n<BODY bgcolor=\"white\" link=\"#00FF00\">\r\n<p>Imported"),
+            std::string::npos);
   const std::string bodyBefore = Body(w);
   MessageBoxes::ClearShown();
   for (const char* button : {"cmdClearHTMLMessage", "cmdImportHTML", "cmdPageProperties", "cmdTemplates"})
@@ -326,7 +336,6 @@ TEST_F(EventDetailWindow, DialogsImportsIntervalAndRefusalsInPreview) {
   EXPECT_EQ(Body(w), "template");
   EXPECT_EQ(w.Properties(), PageProperties{});
 
-  // Saved: the imported properties reach the file, field by field.
   Click(w, "cmdClose");
   EXPECT_EQ(test::ReadWholeFile(ContentFile(eventId)), "<HEAD>\r\n\r\n</HEAD>\r\n<BODY>\r\ntemplate</BODY>\r\n");
 }

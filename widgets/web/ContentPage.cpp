@@ -50,7 +50,8 @@ std::optional<QVariant> ContentPage::Run(const QString& script) {
 }
 
 bool ContentPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
-  return isMainFrame && url == shown_;
+  // A bookmark within the document is as good as the document.
+  return isMainFrame && url.adjusted(QUrl::RemoveFragment) == shown_;
 }
 
 QString ScriptString(const QString& text) {

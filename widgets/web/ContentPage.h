@@ -1,8 +1,8 @@
 #pragma once
 // A web page for content the operator did not write as a program: templates, imported
 // pages, files of their own. Its scripts never run and it reaches no local file beyond the
-// images it shows; it goes nowhere but to the documents the program gives it (a link, a
-// form or a refresh tag in the content does not navigate). The program's own scripts run
+// images it shows; it goes nowhere but to the documents the program gives it and their
+// bookmarks (a link elsewhere, a form or a refresh tag in the content does not navigate). The program's own scripts run
 // in a world of their own.
 #include <QWebEnginePage>
 
