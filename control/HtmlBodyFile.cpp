@@ -106,6 +106,11 @@ std::string BuildHtmlBodyFile(const PageProperties& p, std::string_view bodyHtml
   return file + "</BODY>\r\n";
 }
 
-std::string HtmlOnlyBodyFile(std::string_view html) { return std::string(html) + "\r\n"; }
+std::string HtmlOnlyBodyFile(std::string_view html) {
+  // Text read from a file ends with its last line's CR LF already: one more on every save
+  // would add a line each time.
+  if (!html.empty() && html.back() == '\n') return std::string(html);
+  return std::string(html) + "\r\n";
+}
 
 }  // namespace ar

@@ -35,7 +35,8 @@ std::string BodyTag(const PageProperties& properties);
 // reads back into the body.
 std::string BuildHtmlBodyFile(const PageProperties& properties, std::string_view bodyHtml);
 
-// The file written while the visual editor is off: the HTML text as it stands, then CR LF.
+// The file written while the visual editor is off: the HTML text as it stands, then CR LF
+// unless it ends with a line break already.
 std::string HtmlOnlyBodyFile(std::string_view html);
 
 }  // namespace ar

@@ -84,6 +84,7 @@ TEST(HtmlBodyFileTest, BodyFileFormat) {
             "<HEAD>\r\n\r\n</HEAD>\r\n<BODY>\r\n\n<p>Hi</p></BODY>\r\n");
 
   EXPECT_EQ(HtmlOnlyBodyFile("<html>as typed</html>"), "<html>as typed</html>\r\n");
+  EXPECT_EQ(HtmlOnlyBodyFile("<html>as loaded</html>\r\n"), "<html>as loaded</html>\r\n");
 }
 
 TEST(HtmlBodyFileTest, WrittenPropertiesReadBackTheSame) {
