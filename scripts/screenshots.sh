@@ -20,5 +20,9 @@ chmod 700 "$runtime"
 trap 'rm -rf "$runtime"' EXIT
 export XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
+# The event editor's web engine: a small /dev/shm must not stall its loads, and as root it
+# runs only without its sandbox.
+export QTWEBENGINE_CHROMIUM_FLAGS=--disable-dev-shm-usage
+if [[ $(id -u) == 0 ]]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 # xvfb-run picks a free display number and stops the server afterwards.
 xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" "$build/bin/window_screenshots" "$out" "$@"

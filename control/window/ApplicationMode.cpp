@@ -4,12 +4,16 @@
 #include "control/window/frmFastSplash.h"
 #include "control/window/frmMain.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/web/WebEngineSetUp.h"
 
 #include <QApplication>
 
 namespace ar {
 
 int RunApplicationMode(int argc, char** argv, const std::string& commandLine, EventLog& log, ProcessStarter& starter) {
+  // The event editor's web engine needs its set-up before the application exists (run as
+  // root, its sandbox is switched off).
+  PrepareWebEngine();
   // Start-up may show message boxes, so the application comes first.
   QApplication app(argc, argv);
   // The per-user settings (remembered folders of the file dialogs) live under these names.

@@ -5,6 +5,7 @@
 #include "control/window/WindowOpeners.h"
 #include "control/window/frmBlackoutDays.h"
 #include "control/window/frmConfiguration.h"
+#include "control/window/frmEventDetail.h"
 #include "control/window/frmFastSplash.h"
 #include "control/window/frmProjectDetail.h"
 #include "control/window/frmProjectList.h"
@@ -63,6 +64,11 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   Openers().projectDetail = [this](QWidget*) {
     OpenProjectDetail(*area_, ControlContext{program_.Main(), program_.Subscribers(), program_.DataFolder(),
                                              program_.ProgramFolder()});
+  };
+  // The event editor, modal over the autoresponder editor that opens it.
+  Openers().eventDetail = [this](QWidget* from) {
+    OpenEventDetail(from, ControlContext{program_.Main(), program_.Subscribers(), program_.DataFolder(),
+                                         program_.ProgramFolder()});
   };
   // The mailbox server test, opened from the autoresponder editor.
   Openers().mailboxTest = [](QWidget* from, const MailboxTestSettings& s) {

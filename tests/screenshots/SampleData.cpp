@@ -5,6 +5,7 @@
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/Schema.h"
+#include "tests/support/TempFolder.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,22 @@ const SampleAutoresponder kAutoresponders[] = {
 
 const char* const kEvents[] = {"Welcome", "Day 1: Getting started", "Day 3: Tips", "Day 7: Special offer"};
 const int kIntervals[] = {0, 1, 3, 7};
+
+// The first event's HTML body is a shipped template, as an operator would start from.
+void AddWelcomeBody(Connection& config, const std::string& folder, int64_t autoresponderId) {
+  const int64_t eventId = NullToDefault(
+      config.Scalar("select min(AutoresponderEventID) from tblAutoresponderEvents where AutoresponderID=?",
+                    {autoresponderId}),
+      int64_t{0});
+  test::WriteWholeFile(folder + "/content/" + std::to_string(eventId) + ".html",
+                       test::ReadWholeFile(std::string(AR_SOURCE_DIR) + "/control/window/templates/Welcome Letter.html"));
+  config.Execute(
+      "update tblAutoresponderEvents set PlainTextOnly=0, UseFilesForMessageBodies=0, DisableWYSIWYG=0,"
+      " AttachmentFileName='', PlainTextMessage=? where AutoresponderEventID=?",
+      {std::string("Hello,\r\n\r\nThank you for signing up. Over the next few days you will receive a short series"
+                   " of messages with everything you need to get started.\r\n\r\nBest regards,\r\nThe Team\r\n"),
+       eventId});
+}
 
 }  // namespace
 
@@ -69,6 +86,7 @@ void MakeSampleDataFolder(const std::string& folder) {
           " FromName, ReplyToAddress, Subject) values (?, ?, ?, ?, 'news@example.com', 'Course Team',"
           " 'news@example.com', ?)",
           {id, std::string(kEvents[e]), kIntervals[e], e < 3, std::string(kEvents[e])});
+    if (&a == &kAutoresponders[0]) AddWelcomeBody(config, folder, id);
     const std::string table = "[" + std::to_string(id) + "]";
     subscribers.Execute("BEGIN");
     for (int s = 0; s < a.subscribers; ++s)
