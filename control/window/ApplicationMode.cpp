@@ -6,10 +6,15 @@
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace ar {
 
 int RunApplicationMode(int argc, char** argv, const std::string& commandLine, EventLog& log, ProcessStarter& starter) {
+  // The web engine's sandbox refuses to run as root: without it, the windows that show
+  // pages (the template gallery, the event editor) work there too.
+  if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   // Start-up may show message boxes, so the application comes first.
   QApplication app(argc, argv);
   // The per-user settings (remembered folders of the file dialogs) live under these names.
