@@ -59,12 +59,9 @@ void LoopbackHttpServer::Run() {
     std::vector<pollfd> fds{{listenFd_, POLLIN, 0}};
     for (const Client& c : clients) fds.push_back({c.fd, POLLIN, 0});
     ::poll(fds.data(), fds.size(), 20);
-    if (fds[0].revents & POLLIN) {
-      const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd >= 0) clients.push_back(Client{.fd = fd});
-    }
     const auto now = std::chrono::steady_clock::now();
-    for (std::size_t i = 0; i < clients.size(); ++i) {
+    // The clients polled above; one accepted below waits for the next round.
+    for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
       Client& c = clients[i];
       bool closed = false;
       if (fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -97,6 +94,10 @@ void LoopbackHttpServer::Run() {
         fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         --i;
       }
+    }
+    if (fds[0].revents & POLLIN) {
+      const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd >= 0) clients.push_back(Client{.fd = fd});
     }
   }
   for (const Client& c : clients) ::close(c.fd);
