@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEngineHistory>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace ar {
@@ -53,6 +53,8 @@ frmExternalTemplates::frmExternalTemplates(std::string templatesFolder, QWidget*
 
   webBrowser_ = new QWebEngineView(this);
   webBrowser_->setObjectName("webBrowser");
+  // Templates are shown, not run: an imported file's scripts stay asleep.
+  webBrowser_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
   auto* back = new QPushButton("&Back", this);
   back->setObjectName("cmdBack");
   back->setAutoDefault(false);

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 namespace ar::shots {
@@ -99,7 +100,8 @@ AR_SHOT(72, "frmExternalTemplates", [](ShotContext& c) -> QWidget* {
   while (!pictures && timer.elapsed() < 10000) {
     bool answered = false;
     window->Browser()->page()->runJavaScript(
-        "Array.from(document.images).every(i => i.complete && i.naturalWidth > 0)", [&](const QVariant& v) {
+        "Array.from(document.images).every(i => i.complete && i.naturalWidth > 0)", QWebEngineScript::ApplicationWorld,
+        [&](const QVariant& v) {
           pictures = v.toBool();
           answered = true;
         });

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 namespace ar {
@@ -19,11 +20,11 @@ namespace {
 
 class Gallery : public test::WebEngineTest {
  protected:
-  // The value of a script run in the page, once it is in.
+  // The value of a script run beside the page (whose own scripts are off), once it is in.
   static QVariant Evaluate(QWebEngineView* view, const QString& script) {
     QVariant result;
     bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant& value) {
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& value) {
       result = value;
       done = true;
     });
@@ -40,8 +41,10 @@ class Gallery : public test::WebEngineTest {
 };
 
 TEST_F(Gallery, ListsTheTemplatesWithTheirPicturesAndShowsOneOnItsName) {
-  test::WriteWholeFile(templates.File("Spring & Summer.html"), "<p id=\"spring\">Spring</p>");
   test::WriteWholeFile(templates.File("plain.htm"), "<p>Plain</p>");
+  // A template's script does not run when the template is shown.
+  test::WriteWholeFile(templates.File("Spring & Summer.html"),
+                       "<p id=\"spring\">Spring</p><script>document.title = 'ran';</script>");
   Picture("Spring & Summer.jpg");
   Picture("nopreviewfile.jpg");
 
@@ -69,6 +72,7 @@ TEST_F(Gallery, ListsTheTemplatesWithTheirPicturesAndShowsOneOnItsName) {
   Evaluate(view, "document.querySelectorAll('.t a')[1].click(); true");
   ASSERT_TRUE(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
   EXPECT_EQ(Evaluate(view, "document.getElementById('spring') ? 'shown' : 'not shown'").toString(), "shown");
+  EXPECT_NE(Evaluate(view, "document.title").toString(), "ran");
   EXPECT_TRUE(back->isEnabled());
 
   loaded.clear();
