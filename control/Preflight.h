@@ -14,9 +14,12 @@ struct PreflightElement {
   std::string src;
   std::string href;
   std::string name;
+  std::string id;  // any element's id: a bookmark may lead to it as well as to <A NAME>
 };
 
-// Whether an address can be reached (images and hyperlinks).
+// Whether a web address (http or https) can be reached. The check asks it only for those:
+// a file: address or a plain path counts when the file exists, and every other scheme
+// (mailto:, cid:, data:, ...) is passed over. Each address is asked once per run.
 using UrlCheck = std::function<bool(const std::string& address)>;
 // A result line; error lines are those that report a fault.
 using PreflightLine = std::function<void(const std::string& line, bool error)>;

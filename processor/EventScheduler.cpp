@@ -1,6 +1,7 @@
 #include "processor/EventScheduler.h"
 
 #include "processor/Addresses.h"
+#include "processor/EventPreflight.h"
 #include "store/Schema.h"
 #include "store/Text.h"
 #include "store/Trace.h"
@@ -89,9 +90,11 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
     for (RowSet scan = event; !scan.Eof(); scan.MoveNext())
       pass.order.push_back({scan.Field("AutoresponderEventID").AsInteger(), scan.Field("EventInterval").AsInteger()});
 
+    // With EnablePreflight on, an event that fails the check ends the pass unsent.
+    const bool preflight = !config.Eof() && NullToDefault(config.Field("EnablePreflight"), false);
     PassEnd end = PassEnd::Completed;
     for (std::size_t position = 0; !event.Eof() && end == PassEnd::Completed; event.MoveNext(), ++position)
-      end = SendEvent(pass, position, event);
+      end = preflight && !EventPassesPreflight(ctx_, event) ? PassEnd::Error : SendEvent(pass, position, event);
 
     durability.Restore();
     Commit(pass);

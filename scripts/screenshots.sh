@@ -19,6 +19,10 @@ runtime=$(mktemp -d)
 chmod 700 "$runtime"
 trap 'rm -rf "$runtime"' EXIT
 export XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=xcb
+# The web engine: no sandbox as root, and its shared memory in a plain folder (a small
+# /dev/shm makes a page load hang).
+if [[ $(id -u) -eq 0 ]]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
+export QTWEBENGINE_CHROMIUM_FLAGS=--disable-dev-shm-usage
 unset WAYLAND_DISPLAY
 # The event editor's web engine: a small /dev/shm must not stall its loads, and as root it
 # runs only without its sandbox.

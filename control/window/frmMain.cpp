@@ -2,13 +2,16 @@
 
 #include "control/ControlProgram.h"
 #include "control/window/SubscriberWindowOpeners.h"
+#include "control/Templates.h"
 #include "control/window/WindowOpeners.h"
 #include "control/window/frmBlackoutDays.h"
 #include "control/window/frmConfiguration.h"
 #include "control/window/frmEventDetail.h"
 #include "control/window/frmFastSplash.h"
+#include "control/window/frmPageProperties.h"
 #include "control/window/frmProjectDetail.h"
 #include "control/window/frmProjectList.h"
+#include "control/window/frmTemplates.h"
 #include "control/window/frmTestPOPServer.h"
 #include "store/DataFolder.h"
 #include "widgets/DesktopOpener.h"
@@ -37,11 +40,10 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   AddEntry(file, "menuRunMonitorSystem", "Run Monitor System", &frmMain::RunMonitorSystem);
   AddEntry(file, "menuExit", "E&xit", &frmMain::Exit);
 
-  // The template manager comes with later work; its entry stands ready, switched off.
   QMenu* settings = menuBar()->addMenu("&Settings");
   AddEntry(settings, "menuConfiguration", "&Configuration", &frmMain::Configuration);
   AddEntry(settings, "menuBlackoutDays", "Blackout Days", &frmMain::BlackoutDays);
-  AddEntry(settings, "menuManageTemplates", "Manage &Templates", nullptr)->setEnabled(false);
+  AddEntry(settings, "menuManageTemplates", "Manage &Templates", &frmMain::ManageTemplates);
 
   QMenu* debug = menuBar()->addMenu("&Debug");
   menuDebugMode_ = AddEntry(debug, "menuDebugMode", "&Debug Mode", &frmMain::DebugMode);
@@ -77,6 +79,18 @@ frmMain::frmMain(ControlProgram& program, QWidget* parent) : QMainWindow(parent)
   };
   PutInSubscriberOpeners(ControlContext{program_.Main(), program_.Subscribers(), program_.DataFolder(),
                                         program_.ProgramFolder()});
+
+  // The template window and the page properties, opened from the event editor.
+  Openers().chooseTemplate = [this](QWidget* from) -> std::optional<std::string> {
+    frmTemplates window(program_.Main(), TemplatesFolder(program_.ProgramFolder()), true, from);
+    window.exec();
+    return window.ChosenText();
+  };
+  Openers().pageProperties = [](QWidget* from, PageProperties& properties) {
+    frmPageProperties window(properties, from);
+    window.exec();
+    return window.Saved();
+  };
 
   // Ticks that fall while a handler of this window runs (a message box or the splash may
   // be open) wait until it has finished.
@@ -208,6 +222,13 @@ void frmMain::Configuration() {
   frame->show();
   area_->setActiveSubWindow(frame);
   window->setFocus();
+}
+
+void frmMain::ManageTemplates() {
+  Guarded("Manage Templates", [this] {
+    frmTemplates window(program_.Main(), TemplatesFolder(program_.ProgramFolder()), false, this);
+    window.exec();
+  });
 }
 
 void frmMain::UpdateWindowMenu() {

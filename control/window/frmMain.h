@@ -52,6 +52,7 @@ class frmMain : public QMainWindow {
   void Exit();
   void DebugMode();
   void Configuration();
+  void ManageTemplates();
   void ViewTrace() { ViewLog("trace.log"); }
   void ViewTracepop() { ViewLog("tracepop.log"); }
   void HelpFiles() { OpenDocument("README.md"); }

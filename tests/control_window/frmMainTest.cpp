@@ -2,11 +2,15 @@
 // program; message boxes and opened files are answered and recorded.
 #include "control/window/frmFastSplash.h"
 #include "control/window/frmMain.h"
+#include "control/window/frmPageProperties.h"
+#include "control/window/frmTemplates.h"
 #include "store/DataFolder.h"
+#include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"
 #include "tests/support/ClockGuard.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -80,7 +84,7 @@ TEST_F(MainWindow, FrameCaptionAndTheWholeMenu) {
       {"&Settings",
        {{"menuConfiguration", "&Configuration", true},
         {"menuBlackoutDays", "Blackout Days", true},
-        {"menuManageTemplates", "Manage &Templates", false}}},
+        {"menuManageTemplates", "Manage &Templates", true}}},
       {"&Debug",
        {{"menuDebugMode", "&Debug Mode", true},
         {"menuViewTrace", "View trace.log", true},
@@ -316,6 +320,31 @@ TEST_F(MainWindow, AboutShowsTheSplashWithItsCloseButtonAndNoTimer) {
   Choose("menuAbout");  // returns when the modal splash has closed
   EXPECT_TRUE(seen);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainWindow, TemplateWindowsOpenFromTheMenuAndForTheEventEditor) {
+  Start();
+  // From the menu: the program folder's templates, without the select button.
+  test::WhenModalOpens<frmTemplates>([](frmTemplates* templates) {
+    EXPECT_TRUE(templates->findChild<QPushButton*>("cmdSelect")->isHidden());
+    templates->reject();
+  });
+  Choose("menuManageTemplates");
+  // For the event editor: with it, and nothing chosen when closed.
+  ASSERT_TRUE(Openers().chooseTemplate && Openers().pageProperties);
+  test::WhenModalOpens<frmTemplates>([](frmTemplates* templates) {
+    EXPECT_FALSE(templates->findChild<QPushButton*>("cmdSelect")->isHidden());
+    templates->reject();
+  });
+  EXPECT_FALSE(Openers().chooseTemplate(window.get()).has_value());
+  PageProperties properties{"", "", "", "#1A2B3C", "", ""};
+  test::WhenModalOpens<frmPageProperties>([](frmPageProperties* page) {
+    page->findChild<QCheckBox*>("cbLink")->click();
+    QTest::mouseClick(page->findChild<QPushButton*>("cmdSave"), Qt::LeftButton);
+  });
+  EXPECT_TRUE(Openers().pageProperties(window.get(), properties));
+  EXPECT_EQ(properties.link, "");
+  EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(MainWindow, ChildWindowsAreListedAndCloseWithTheFrame) {
