@@ -472,7 +472,7 @@ void frmEventDetail::cmdPreflightTest_Click() {
   // The check works on the document as it stands now; later edits cannot reach it.
   std::vector<PreflightElement> elements;
   if (std::optional<std::vector<HtmlElement>> live = editor_->Elements())
-    for (const HtmlElement& e : *live) elements.push_back({e.tagName, e.src, e.href, e.name});
+    for (const HtmlElement& e : *live) elements.push_back({e.tagName, e.src, e.href, e.name, e.id});
   std::string smtpServer;
   try {
     smtpServer = NullToDefault(context_.main.Scalar("select SMTPServer from tblConfiguration"), "");

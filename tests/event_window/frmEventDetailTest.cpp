@@ -12,6 +12,7 @@
 #include "widgets/web/HtmlEditor.h"
 #include "widgets/web/HtmlPreview.h"
 
+#include <algorithm>
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -539,7 +540,8 @@ TEST_F(EventDetailWindow, EditsInTheCodeViewAndTheRawTextAreNeverLost) {
 TEST_F(EventDetailWindow, PreflightChecksASnapshotWhileTheWindowStaysShut) {
   db.SetSmtpServer("smtp.example.com");
   const int64_t eventId = AddEvent("Check", 1);
-  test::WriteWholeFile(ContentFile(eventId), "<BODY><p><a href=\"#top\">Top</a><img src=\"/no/such.gif\"></p></BODY>");
+  test::WriteWholeFile(ContentFile(eventId), "<BODY><p><a href=\"#top\">Top</a><img src=\"/no/such.gif\"></p>"
+                       "<h2 id=\"end\">End</h2><a href=\"#end\">End</a></BODY>");
   frmEventDetail& w = Open(eventId);
   Box(w, "txtSubject")->setText("  ");
   auto* list = Find<QListWidget>(w, "lbStatus");
@@ -575,7 +577,11 @@ TEST_F(EventDetailWindow, PreflightChecksASnapshotWhileTheWindowStaysShut) {
   std::vector<std::string> written;
   for (const PreflightElement& e : seen)
     if (e.tagName == "A" || e.tagName == "IMG") written.push_back(e.tagName + " " + e.href + e.src);
-  EXPECT_EQ(written, (std::vector<std::string>{"A #top", "IMG /no/such.gif"}));
+  EXPECT_EQ(written, (std::vector<std::string>{"A #top", "IMG /no/such.gif", "A #end"}));
+  std::vector<std::string> ids;
+  for (const PreflightElement& e : seen)
+    if (!e.id.empty()) ids.push_back(e.tagName + " " + e.id);
+  EXPECT_EQ(ids, (std::vector<std::string>{"H2 end"}));
   EXPECT_EQ(list->count(), 3);
 
   // A second run starts from an empty list; the check on main ends with its completion line.
@@ -583,6 +589,11 @@ TEST_F(EventDetailWindow, PreflightChecksASnapshotWhileTheWindowStaysShut) {
   Click(w, "cmdPreflightTest");
   ASSERT_GT(list->count(), 0);
   EXPECT_EQ(list->item(list->count() - 1)->text(), "Complete: Check items above for any errors detected");
+  // A bookmark that leads to an element's id is not broken; one that leads nowhere is.
+  std::vector<std::string> lines;
+  for (int i = 0; i < list->count(); ++i) lines.push_back(list->item(i)->text().toStdString());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Broken bookmark - end"), 0);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Broken bookmark - top"), 1);
 }
 
 }  // namespace

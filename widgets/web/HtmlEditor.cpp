@@ -220,13 +220,13 @@ std::optional<std::vector<HtmlElement>> HtmlEditor::Elements() {
   const std::optional<QVariant> list = page_->Run(
       "(function(){var r=[];var all=document.getElementsByTagName('*');for(var i=0;i<all.length;i++){"
       "var e=all[i];r.push([e.tagName,e.getAttribute('src')||'',e.getAttribute('href')||'',"
-      "e.getAttribute('name')||'']);}return r;})()");
+      "e.getAttribute('name')||'',e.getAttribute('id')||'']);}return r;})()");
   if (!list) return std::nullopt;
   std::vector<HtmlElement> elements;
   for (const QVariant& entry : list->toList()) {
     const QVariantList fields = entry.toList();
-    if (fields.size() != 4) continue;
-    elements.push_back({S(fields[0]), S(fields[1]), S(fields[2]), S(fields[3])});
+    if (fields.size() != 5) continue;
+    elements.push_back({S(fields[0]), S(fields[1]), S(fields[2]), S(fields[3]), S(fields[4])});
   }
   return elements;
 }

@@ -26,6 +26,7 @@ struct HtmlElement {
   std::string src;
   std::string href;
   std::string name;
+  std::string id;  // a bookmark may lead to any element by its id
 };
 
 class HtmlEditor : public QWidget {
