@@ -152,6 +152,9 @@ PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const R
     end = SendToDue(pass, position, event);
     // The event's messages are all handed over, or failed, before the next event starts.
     Settle(pass);
+    // A stop that came with the last due rows left them unsent (or abandoned in hand):
+    // the pass did not complete, and a delayed pass must not record its daily time.
+    if (end == PassEnd::Completed && Stopping()) end = PassEnd::Stopped;
   } catch (const std::exception&) {
     SettleAfterError(pass);
     throw;

@@ -236,6 +236,27 @@ TEST_F(SeveralSessions, AStopEndsThePassWithTheSessionsInFlight) {
   for (const auto& [key, n] : sink.Counts()) EXPECT_EQ(n, 1) << key.first;
 }
 
+TEST_F(SeveralSessions, AStopWithTheLastDueMessagesIsNoCompletedPass) {
+  // The stop comes while the last sessions are in flight, after the last due row was
+  // handed over: what stays unsent waits for the next run, and the pass says it was stopped.
+  SetSessions(8);
+  AddEvent("welcome", 0);
+  AddSubscribers("s", 60, kDay0 + 5);
+  StopToken stop;
+  ctx.stop = &stop;
+  onMessage = [&](long long count) {
+    if (count == 57) stop.Request();
+  };
+  EXPECT_EQ(Pass(true), PassEnd::Stopped);
+  EXPECT_EQ(Count("LastEventSentTime IS NOT NULL"), sink.Count());
+
+  onMessage = nullptr;
+  ctx.stop = nullptr;
+  EXPECT_EQ(Pass(true), PassEnd::Completed);
+  EXPECT_EQ(sink.Count(), 60);
+  for (const auto& [key, n] : sink.Counts()) EXPECT_EQ(n, 1) << key.first;
+}
+
 TEST_F(SeveralSessions, TheSettingAsThePassReadsIt) {
   struct Case {
     Value stored;
