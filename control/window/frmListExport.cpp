@@ -91,6 +91,12 @@ void frmListExport::cmdOK_Click() {
     return;
   }
   const std::string folder = txtFolder_->text().trimmed().toStdString();
+  // A folder left empty or relative would put the file wherever the program happens to run.
+  if (folder.empty() || folder.front() != '/') {
+    MessageBoxes::Show(this, "You must choose a folder for the export file", "", MessageIcon::Critical);
+    txtFolder_->setFocus();
+    return;
+  }
   const std::string target = !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
   if (QFileInfo::exists(QString::fromStdString(target)) &&
       MessageBoxes::Ask(this, "The export file you entered already exists.  Do you want to overwrite it?", "Warning",

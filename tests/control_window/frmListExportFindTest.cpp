@@ -12,6 +12,7 @@
 #include "tests/control_window/WindowTest.h"
 #include "tests/support/TempFolder.h"
 
+#include <filesystem>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -134,6 +135,22 @@ TEST_F(ListExportFind, AnExportThatCannotBeWrittenIsReportedAndTheWindowStays) {
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].text, "Error: cannot create " + out.Path() + "/gone/list.txt: No such file or directory");
   EXPECT_EQ(Boxes()[0].icon, MessageIcon::Critical);
+}
+
+TEST_F(ListExportFind, AnExportWithoutAFolderIsRefusedAndWritesNothing) {
+  for (const char* folder : {"", "  ", "relative/folder"}) {
+    MessageBoxes::ClearShown();
+    OpenFromEditor<frmListExport>("cmdExportSubscribers", [&](frmListExport* w) {
+      Child<QLineEdit>(w, "txtFolder")->setText(folder);
+      Child<QLineEdit>(w, "txtFilename")->setText("ar-export-nowhere.txt");
+      Press(w, "cmdOK");
+      EXPECT_TRUE(w->isVisible());
+    });
+    ASSERT_EQ(Boxes().size(), 1u) << folder;
+    EXPECT_EQ(Boxes()[0].text, "You must choose a folder for the export file");
+  }
+  EXPECT_FALSE(std::filesystem::exists("/ar-export-nowhere.txt"));
+  EXPECT_FALSE(std::filesystem::exists("relative/folder/ar-export-nowhere.txt"));
 }
 
 TEST_F(ListExportFind, FindNextMovesTheGridAndContinuesAfterTheRowFound) {
