@@ -20,7 +20,8 @@ printf '%-22s %14s %10s\n' target executions result
 for target in "${targets[@]}"; do
   mkdir -p "$scratch/$target"
   log=$scratch/$target.log
-  if "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
+  # Undefined behaviour counts as a failure, as it does in the suite's sanitizer run.
+  if UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$build/fuzz/crash-$target-" "$scratch/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
     result=clean
   else

@@ -1,5 +1,6 @@
 // The real velquin program without any display: first start, service mode under a stop
 // request, the single-instance rule, and the service unit it is shipped with.
+#include "mail/SmtpSession.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/PresenceMarker.h"
@@ -176,6 +177,11 @@ TEST(Velquin, TheServiceUnitIsValidAndBoundsItsRestarts) {
   EXPECT_NE(unit.find("\nSuccessExitStatus=75\n"), std::string::npos) << "a refused second instance is no failure";
   EXPECT_NE(unit.find("\nRestart=on-failure\n"), std::string::npos);
   EXPECT_NE(unit.find("\nStartLimitBurst="), std::string::npos) << "a start-up that keeps failing is given up";
+  // A stop during a run waits for the final reply to the message in hand: systemd must not
+  // kill ostrel first, or that message goes twice.
+  const std::size_t stop = unit.find("\nTimeoutStopSec=");
+  ASSERT_NE(stop, std::string::npos);
+  EXPECT_GT(std::stol(unit.substr(stop + 16)) * 1000, SmtpSession::kReplyTimeoutMs);
   if (!FileExists("/usr/bin/systemd-analyze")) GTEST_SKIP() << "no systemd-analyze to check the unit's keys";
   test::TempFolder folder;
   std::string copy = unit;
