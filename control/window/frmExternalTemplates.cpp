@@ -2,10 +2,13 @@
 
 #include "control/Templates.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -20,7 +23,28 @@ QString RelativeAddress(const std::string& name) {
 
 QString Escaped(const std::string& text) { return QString::fromStdString(text).toHtmlEscaped(); }
 
+// The gallery's page: every navigation is asked first.
+class GalleryPage : public QWebEnginePage {
+ public:
+  GalleryPage(std::string folder, QObject* parent) : QWebEnginePage(parent), folder_(std::move(folder)) {}
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override { return GalleryMayShow(url, folder_); }
+
+ private:
+  const std::string folder_;
+};
+
 }  // namespace
+
+bool GalleryMayShow(const QUrl& url, const std::string& templatesFolder) {
+  // The gallery page itself comes as text (a data: address); a template is a file of the folder.
+  if (url.scheme() == "data") return true;
+  if (!url.isLocalFile()) return false;
+  const QString folder = QDir::cleanPath(QString::fromStdString(templatesFolder));
+  const QString file = QDir::cleanPath(url.toLocalFile());
+  return file == folder || QFileInfo(file).absolutePath() == folder;
+}
 
 QString TemplateGalleryHtml(const std::string& templatesFolder) {
   QString page =
@@ -54,6 +78,7 @@ frmExternalTemplates::frmExternalTemplates(std::string templatesFolder, QWidget*
   webBrowser_ = new QWebEngineView(this);
   webBrowser_->setObjectName("webBrowser");
   // Templates are shown, not run: an imported file's scripts stay asleep.
+  webBrowser_->setPage(new GalleryPage(folder_, webBrowser_));
   webBrowser_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
   auto* back = new QPushButton("&Back", this);
   back->setObjectName("cmdBack");

@@ -7,6 +7,7 @@
 
 #include <string>
 
+class QUrl;
 class QWebEngineView;
 
 namespace ar {
@@ -14,6 +15,11 @@ namespace ar {
 // The gallery page of the templates folder, to be shown with the folder as its base
 // address (so that the pictures and templates load from there).
 QString TemplateGalleryHtml(const std::string& templatesFolder);
+
+// Whether the gallery goes where a link leads: only to the gallery page itself and the
+// files of the templates folder. A template is shown, never followed to the web or to
+// other local files.
+bool GalleryMayShow(const QUrl& url, const std::string& templatesFolder);
 
 class frmExternalTemplates : public QDialog {
   Q_OBJECT

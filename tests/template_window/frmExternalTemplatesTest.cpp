@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QUrl>
 #include <QWebEngineView>
 
 namespace ar {
@@ -80,6 +81,26 @@ TEST_F(Gallery, ListsTheTemplatesWithTheirPicturesAndShowsOneOnItsName) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
   EXPECT_EQ(Evaluate(view, "document.querySelectorAll('.t').length").toInt(), 2);
   EXPECT_FALSE(back->isEnabled());
+}
+
+TEST(GalleryLinks, OnlyTheGalleryAndTheFilesOfTheTemplatesFolderAreShown) {
+  struct Case {
+    const char* url;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"data:text/html;charset=UTF-8,%3Chtml%3E", true},
+      {"file:///opt/ar/templates/", true},
+      {"file:///opt/ar/templates/Spring%20%26%20Summer.html", true},
+      {"file:///opt/ar/templates/Spring.jpg", true},
+      {"file:///opt/ar/templates/../autoresponder.sto", false},
+      {"file:///opt/ar/templates/sub/page.html", false},
+      {"file:///etc/passwd", false},
+      {"http://127.0.0.1:9/", false},
+      {"https://example.com/templates/", false},
+      {"mailto:ann@example.com", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(GalleryMayShow(QUrl(c.url), "/opt/ar/templates"), c.shown) << c.url;
 }
 
 TEST_F(Gallery, OpensFromTheTemplateWindowWhichReloadsAfterwards) {
