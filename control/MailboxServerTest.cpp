@@ -26,6 +26,7 @@ void MailboxServerTest::Trace(const std::string& message, bool force) { trace_(m
 bool MailboxServerTest::Run(const MailboxServerSettings& settings, ListLine list, std::stop_token stop) {
   list_ = std::move(list);
   stop_ = stop;
+  const StopWakesSocket wake(socket_, stop);
   const bool pop3 = StartsWithNoCase(settings.serverType, "POP3") && settings.serverType.size() == 4;
   const bool imap4 = StartsWithNoCase(settings.serverType, "IMAP4") && settings.serverType.size() == 5;
   if (!pop3 && !imap4) return false;

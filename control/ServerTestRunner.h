@@ -3,8 +3,11 @@
 // it stays responsive while the server is waited for. The window hears of every list
 // line and of the end of the test through a listener. Destroying the runner (the window
 // closing) abandons the test: the listener hears nothing more, the dialogue is asked to
-// stop (it stops at its next step, once the socket call under way has returned, at the
-// latest after the socket's time-out) and its thread is joined in the background.
+// stop (a socket wait under way ends at once, see StopWakesSocket) and its thread is
+// joined in the background.
+#include "mail/Socket.h"
+#include "mail/StopToken.h"
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -47,6 +50,25 @@ class ServerTestRunner {
  private:
   std::shared_ptr<State> state_;
   std::jthread thread_;
+};
+
+// Ends a socket's blocking waits once the test's stop is requested, for as long as it
+// lives: an abandoned test does not wait for the server's next line or its time-out (a
+// server that trickles lines would keep it going for ever).
+class StopWakesSocket {
+ public:
+  StopWakesSocket(Socket& socket, std::stop_token stop)
+      : socket_(socket), callback_(std::move(stop), [this] { token_.Request(); }) {
+    socket_.SetStopToken(&token_);
+  }
+  ~StopWakesSocket() { socket_.SetStopToken(nullptr); }
+  StopWakesSocket(const StopWakesSocket&) = delete;
+  StopWakesSocket& operator=(const StopWakesSocket&) = delete;
+
+ private:
+  Socket& socket_;
+  StopToken token_;  // made before the callback, which may fire at once
+  std::stop_callback<std::function<void()>> callback_;
 };
 
 // The trace of a test's dialogue on its thread: unforced lines follow the debug switch as

@@ -29,6 +29,7 @@ std::string SmtpServerTest::HeloName(const SmtpSettings& settings) const {
 bool SmtpServerTest::Run(const SmtpSettings& settings, ListLine list, std::stop_token stop) {
   list_ = std::move(list);
   stop_ = stop;
+  const StopWakesSocket wake(socket_, stop);
   const int defaultPort = settings.tls ? 465 : 25;
   const ServerEndpoint endpoint = SplitServerText(settings.server, defaultPort, defaultPort);
   list_("Connecting to: " + settings.server);
