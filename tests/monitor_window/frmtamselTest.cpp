@@ -1,6 +1,7 @@
 // The monitor's window driven by object name on the offscreen platform, over prepared
 // databases, a process list of the test's own and a notification area the test controls.
 #include "monitor/ShowRequest.h"
+#include "monitor/window/NotificationIcon.h"
 #include "monitor/window/ShowRequestServer.h"
 #include "store/DatabaseFiles.h"
 #include "store/DayNumber.h"
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <cstdio>
@@ -302,6 +304,19 @@ TEST_F(MonitorWindow, AnotherProgramBringsTheHiddenWindowForward) {
   ASSERT_TRUE(window->isHidden());
   EXPECT_TRUE(RequestMonitorWindow(data.db.Folder()));
   EXPECT_TRUE(QTest::qWaitFor([this] { return window->isVisible(); }, 20000));
+}
+
+// The desktop's own icon on a display without a notification area (the offscreen
+// platform): it says so, which makes the close box end the monitor (see above) instead of
+// hiding its only window for good.
+TEST(SystemTrayIconWithoutNotificationArea, IsNotShown) {
+  test::MonitorApplication();
+  SystemTrayIcon icon;
+  QMenu menu;
+  EXPECT_FALSE(icon.Add(QIcon(), "Autoresponder Stats", &menu));
+  EXPECT_FALSE(icon.Shown());
+  icon.Delete();
+  EXPECT_FALSE(icon.Shown());
 }
 
 }  // namespace
