@@ -274,6 +274,37 @@ TEST_F(ImportSubscribers, StopAsksAndOnYesKeepsTheRowsReadWithoutDeDupingOrCompl
   }
 }
 
+TEST_F(ImportSubscribers, ClosingEitherWindowDuringAnImportAsksOrWaitsAndNeverEndsTheLoop) {
+  const std::size_t batch = SubscriberImport::kBatchRows;
+  Open();
+  TypeFileName(LongFile(3 * batch));
+  ChooseField(0);
+  MessageBoxes::QueueAnswer(Answer::No);
+  MessageBoxes::QueueAnswer(Answer::Yes);
+  bool stillOpen = false;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    QPointer<frmListImportStatus> status = window->StatusWindow();
+    if (!status || closer.property("done").toBool()) return;
+    closer.setProperty("done", true);
+    status->close();   // the close box asks, and No goes on
+    window->close();   // the import window waits for its import
+    window->reject();  // so does Escape
+    stillOpen = status && status->isVisible() && window->isVisible();
+    status->reject();  // Escape on the status window asks too: Yes stops
+  });
+  closer.start(0);
+  Click("cmdImport");
+  closer.stop();
+
+  EXPECT_TRUE(stillOpen);
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[0].text, "Are you sure you want to stop importing the records?");
+  EXPECT_EQ(Boxes()[1].text, "Are you sure you want to stop importing the records?");
+  EXPECT_EQ(Addresses().size(), batch) << "the rows read before the stop, and no more";
+  EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(ImportSubscribers, TheStatusWindowShowsTheProgramFoldersMovingPicture) {
   frmListImportStatus status(AR_BIN_DIR, nullptr);
   EXPECT_EQ(status.windowTitle().toStdString(), "List Import Status");
