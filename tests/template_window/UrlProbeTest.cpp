@@ -1,5 +1,6 @@
 // The address probe against a loopback web server: what counts as reached, the time
 // limit, and a late answer after it.
+#include "control/Preflight.h"
 #include "tests/support/FakeServer.h"
 #include "tests/template_window/LoopbackHttpServer.h"
 #include "tests/template_window/WebEngineTest.h"
@@ -7,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 namespace ar {
 namespace {
@@ -48,14 +50,28 @@ TEST_F(UrlProbeTest, ANavigationPastItsLimitIsStoppedAndItsLateAnswerIgnored) {
   EXPECT_TRUE(probe.Responds(server.Url("/ok"), 10000));
 }
 
-TEST_F(UrlProbeTest, AServerThatNeverAnswersCountsAsBrokenAfterFiveSeconds) {
+TEST_F(UrlProbeTest, AnImageWhoseServerNeverAnswersIsListedBrokenAfterFiveSeconds) {
+  // The preflight check with the real probe: the wait ends at five seconds, and timers
+  // (the window's repainting) go on meanwhile.
   test::LoopbackHttpServer server;
   UrlProbe probe;
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(100);
+  std::vector<std::string> errors;
   QElapsedTimer took;
   took.start();
-  EXPECT_FALSE(probe.Responds(server.Url("/silent")));
+  RunPreflightCheck(
+      "Subject", "smtp.example.com", {{"IMG", server.Url("/silent"), "", "", ""}},
+      [&](const std::string& address) { return probe.Responds(address); },
+      [&](const std::string& line, bool error) {
+        if (error) errors.push_back(line);
+      });
   EXPECT_GE(took.elapsed(), 5000);
   EXPECT_LT(took.elapsed(), 8000);
+  EXPECT_EQ(errors, std::vector<std::string>{"Broken image - " + server.Url("/silent")});
+  EXPECT_GE(ticks, 20) << "the wait let the timers run";
 }
 
 }  // namespace
