@@ -152,6 +152,12 @@ TEST_F(EventDetailWindow, LoadsEveryFieldAndSavesTheRowAndTheBodyFile) {
     Box(w, "txtEventName")->setText("Welcome aboard");
     Box(w, "txtSubject")->setText("Welcome, Ann");
     TextArea(w, "txtPlainText")->setPlainText("New line one\nNew line two");
+    // Each field goes to its own column.
+    Box(w, "txtFrom")->setText("courses@example.com");
+    Box(w, "txtFromName")->setText("The Course");
+    Box(w, "txtReplyTo")->setText("answers@example.com");
+    Box(w, "txtAttachment")->setText("/srv/files/welcome.pdf");
+    Find<QCheckBox>(w, "optPlainText")->setChecked(true);
     MessageBoxes::QueueAnswer(Answer::Yes);  // make it active
     QSignalSpy saved(&w, &frmEventDetail::eventSaved);
     Click(w, "cmdClose");
@@ -174,6 +180,13 @@ TEST_F(EventDetailWindow, LoadsEveryFieldAndSavesTheRowAndTheBodyFile) {
   EXPECT_EQ(row.Field("Active").AsInteger(), -1);
   EXPECT_EQ(row.Field("PlainTextMessage").AsText(), "New line one\r\nNew line two");
   EXPECT_EQ(row.Field("DisableWYSIWYG").AsInteger(), 0);
+  EXPECT_EQ(row.Field("FromAddress").AsText(), "courses@example.com");
+  EXPECT_EQ(row.Field("FromName").AsText(), "The Course");
+  EXPECT_EQ(row.Field("ReplyToAddress").AsText(), "answers@example.com");
+  EXPECT_EQ(row.Field("AttachmentFileName").AsText(), "/srv/files/welcome.pdf");
+  EXPECT_EQ(row.Field("PlainTextOnly").AsInteger(), -1);
+  EXPECT_EQ(row.Field("UseFilesForMessageBodies").AsInteger(), 0);
+  EXPECT_EQ(row.Field("EventInterval").AsReal(), 0);
   // A body tag with only the hyperlink colour, the head as it was, nothing added around
   // the body.
   EXPECT_EQ(test::ReadWholeFile(ContentFile(eventId)), kLinkOnlyFile);
