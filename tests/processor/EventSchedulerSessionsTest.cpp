@@ -178,6 +178,22 @@ TEST_F(SeveralSessions, AServerThatFailsEverySessionEndsThePassAfterThree) {
   EXPECT_EQ(StatusLinesWith("failed 3 sessions in a row"), 1);
 }
 
+TEST_F(SeveralSessions, ARelayGoingDownMidPassEndsItOnceTheSessionsInFlightHaveFinished) {
+  SetSessions(8);
+  AddEvent("welcome", 0);
+  AddSubscribers("s", 60, kDay0 + 5);
+  sink.FailNewSessionsAfter(20);
+  EXPECT_EQ(Pass(true), PassEnd::ServerFailed);
+  EXPECT_GE(sink.Count(), 20);
+  EXPECT_LT(sink.Count(), 60);
+  EXPECT_GT(sink.MostOpenAtOnce(), 1);
+  // Every message the relay took before the end, in flight when the failures came
+  // included, is marked; nothing else is.
+  EXPECT_EQ(Count("LastEventSentTime IS NOT NULL or TempLastEventSentTime IS NOT NULL"), sink.Count());
+  for (const auto& [key, n] : sink.Counts()) EXPECT_EQ(n, 1) << key.first;
+  EXPECT_EQ(StatusLinesWith("failed 3 sessions in a row"), 1);
+}
+
 // A refusal, for good or for now, is its recipient's: the other sessions go on, and the
 // pass counts it as one session at a time would.
 TEST_F(SeveralSessions, ARefusedRecipientDoesNotDisturbTheOthers) {

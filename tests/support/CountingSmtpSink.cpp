@@ -109,6 +109,10 @@ void CountingSmtpSink::Leave() {
 }
 
 bool CountingSmtpSink::Serve(int fd) {
+  if (const long long after = failAfter_.load(); after >= 0 && count_.load() >= after) {
+    SendAll(fd, "421 4.3.2 sink.test going down\r\n");
+    return false;
+  }
   if (!SendAll(fd, greeting_ + "\r\n")) return false;
   std::string buffer, recipient;
   bool inData = false;

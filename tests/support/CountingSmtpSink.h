@@ -35,6 +35,9 @@ class CountingSmtpSink {
   // session), and the reply to RCPT TO for an address (a 550 or a 451 line).
   void SetGreeting(std::string line) { greeting_ = std::move(line); }
   void RefuseRecipient(const std::string& address, std::string reply) { refused_[address] = std::move(reply); }
+  // From the moment `count` messages are counted, every new session is greeted with a
+  // 421 and closed (a relay going down); sessions open by then go on as before.
+  void FailNewSessionsAfter(long long count) { failAfter_ = count; }
 
   long long Count() const { return count_.load(); }
   // Messages received, by (recipient, subject).
@@ -60,6 +63,7 @@ class CountingSmtpSink {
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<long long> count_{0};
+  std::atomic<long long> failAfter_{-1};
   std::atomic<int> connections_{0};
   std::atomic<int> mostOpen_{0};
   mutable std::mutex mutex_;
