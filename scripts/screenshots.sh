@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Saves a PNG picture of each window of the control program, drawn over a sample data
+# Saves a PNG picture of each window of the control program and the monitor, drawn over a sample data
 # folder on a private Xvfb display, so that a person can look at them.
 #   scripts/screenshots.sh [OUTPUT_FOLDER] [WINDOW...]    (default: build-test/screenshots)
 # It builds the test tree first (make's test-fast build folder) when needed.
@@ -24,9 +24,5 @@ export XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=xcb
 if [[ $(id -u) -eq 0 ]]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 export QTWEBENGINE_CHROMIUM_FLAGS=--disable-dev-shm-usage
 unset WAYLAND_DISPLAY
-# The event editor's web engine: a small /dev/shm must not stall its loads, and as root it
-# runs only without its sandbox.
-export QTWEBENGINE_CHROMIUM_FLAGS=--disable-dev-shm-usage
-if [[ $(id -u) == 0 ]]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 # xvfb-run picks a free display number and stops the server afterwards.
 xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" "$build/bin/window_screenshots" "$out" "$@"
