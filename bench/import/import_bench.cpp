@@ -7,6 +7,7 @@
 //   import_bench [LINES=1000000] [SMALLER=250000]
 //
 // Every tenth line repeats an earlier address in capitals, so de-duplication has work.
+#include "bench/support/ProcessUsage.h"
 #include "control/DeDupe.h"
 #include "control/SubscriberExport.h"
 #include "control/SubscriberFind.h"
@@ -29,20 +30,9 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// Processor time of the process (user and system): on a busy machine it shows the cost of
-// the work itself, whatever share of the processor the process got.
-double CpuSeconds() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using bench::CpuSeconds;
 
-double PeakMegabytes() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
+double PeakMegabytes() { return static_cast<double>(bench::PeakRssKiB()) / 1024.0; }
 
 void WriteFile(const std::string& path, long lines) {
   std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -9,6 +9,7 @@
 //
 //   smtp_bench [messages=500] [attachment MiB=1024]
 #include "bench/support/BenchProcess.h"
+#include "bench/support/ProcessUsage.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpSession.h"
 #include "mail/SocketPosix.h"
@@ -36,19 +37,8 @@ using bench::FreePort;
 using bench::Spawn;
 using Clock = std::chrono::steady_clock;
 
-// CPU seconds (user and system) of this process so far.
-double CpuSeconds() {
-  rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long PeakRssKiB() {
-  rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
+using bench::CpuSeconds;
+using bench::PeakRssKiB;
 
 // One session as the processor runs it; true when the message was handed over.
 bool SendOne(ar::Socket& socket, const ar::SmtpSettings& settings, const std::string& text,
