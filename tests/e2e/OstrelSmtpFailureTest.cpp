@@ -96,26 +96,33 @@ TEST(OstrelFailingRelay, ATlsResetDuringTheMessageLeavesTheSubscriberDue) {
 // SIGTERM while ostrel waits for a greeting that would take its whole time-out: the
 // wait ends at once and the run ends as a run does.
 TEST(OstrelFailingRelay, AStopEndsTheWaitOnASilentRelayAtOnce) {
-  Script silent;
-  silent.ExpectClosed();
-  FakeServer server({silent});
-  OstrelFolder folder;
-  folder.SetSmtpServer(server.Address());
-  const int64_t id = folder.AddAutoresponder("news");
-  folder.AddEvent(id, "welcome", 0);
-  folder.AddSubscribers(id, "a", 3, 0);
+  // With several sessions the message waits on a worker's own socket: the stop must
+  // reach that one too.
+  for (const int sessions : {1, 8}) {
+    SCOPED_TRACE(sessions);
+    Script silent;
+    silent.ExpectClosed();
+    FakeServer server({silent});
+    OstrelFolder folder;
+    folder.SetSmtpServer(server.Address());
+    folder.ConfigExecute("update tblConfiguration set SMTPSessions=?", {sessions});
+    const int64_t id = folder.AddAutoresponder("news");
+    folder.AddEvent(id, "welcome", 0);
+    folder.AddSubscribers(id, "a", 3, 0);
 
-  test::Subprocess ostrel("ostrel", {"0"}, folder.Environment());
-  ASSERT_TRUE(test::WaitUntil([&] { return server.Accepted() == 1; }));
-  ::kill(ostrel.Pid(), SIGTERM);
-  const test::ProcessResult r = ostrel.Wait(std::chrono::seconds(20));
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_THAT(server.Finish(), ::testing::IsEmpty());
-  EXPECT_EQ(LastStatus(folder, id), "Stopped before all due messages were sent");
-  EXPECT_FALSE(folder.ConfigScalar("select LastOstrelRun from tblStatus").IsNull());
-  EXPECT_EQ(folder.SubscriberScalar("select count(*) from [" + std::to_string(id) + "] where LastEventSentTime IS NULL")
-                .AsInteger(),
-            3);
+    test::Subprocess ostrel("ostrel", {"0"}, folder.Environment());
+    ASSERT_TRUE(test::WaitUntil([&] { return server.Accepted() == 1; }));
+    ::kill(ostrel.Pid(), SIGTERM);
+    const test::ProcessResult r = ostrel.Wait(std::chrono::seconds(20));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(server.Finish(), ::testing::IsEmpty());
+    EXPECT_EQ(LastStatus(folder, id), "Stopped before all due messages were sent");
+    EXPECT_FALSE(folder.ConfigScalar("select LastOstrelRun from tblStatus").IsNull());
+    EXPECT_EQ(
+        folder.SubscriberScalar("select count(*) from [" + std::to_string(id) + "] where LastEventSentTime IS NULL")
+            .AsInteger(),
+        3);
+  }
 }
 
 }  // namespace
