@@ -27,6 +27,10 @@ TEST(Tamsel, OneMonitorPerDataFolderEndingCleanlyOnAStopSignal) {
   const test::ProcessResult second = test::RunProgram("tamsel", {}, Offscreen(db.Folder()));
   EXPECT_EQ(second.exitCode, 0) << second.err;
   EXPECT_TRUE(PresenceMarker::Exists(kMonitorWindowTitle, db.Folder()));
+  EXPECT_TRUE(test::WaitUntil([&] {
+    return test::ReadWholeFile(db.Folder() + "/debug/trace.log").find(" Window shown at another start's request\r\n") !=
+           std::string::npos;
+  })) << "the first monitor was asked for its window";
 
   ASSERT_EQ(::kill(monitor.Pid(), SIGTERM), 0);
   const test::ProcessResult r = monitor.Wait(std::chrono::seconds(30));
