@@ -211,6 +211,29 @@ TEST_F(EventDetailWindow, LoadsEveryFieldAndSavesTheRowAndTheBodyFile) {
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error: This event no longer exists"});
 }
 
+TEST_F(EventDetailWindow, NoToActivatingKeepsTheEventInactiveAndCancelWritesNothing) {
+  const int64_t eventId = AddEvent("Later", 3, false);
+  test::WriteWholeFile(ContentFile(eventId), kLinkOnlyFile);
+  frmEventDetail& w = Open(eventId);
+  Box(w, "txtSubject")->setText("Changed");
+  MessageBoxes::QueueAnswer(Answer::No);
+  Click(w, "cmdClose");
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Do you want to make this event active now?"});
+  EXPECT_EQ(Row(eventId).Field("Active").AsInteger(), 0);
+  EXPECT_EQ(Row(eventId).Field("Subject").AsText(), "Changed");
+
+  frmEventDetail& again = Open(eventId);
+  Box(again, "txtSubject")->setText("Not kept");
+  Box(again, "txtFromName")->setText("Not kept either");
+  Click(again, "cmdCancel");
+  EXPECT_FALSE(again.isVisible());
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(Row(eventId).Field("Subject").AsText(), "Changed");
+  EXPECT_EQ(Row(eventId).Field("FromName").AsText(), "Course Team");
+  EXPECT_EQ(test::ReadWholeFile(ContentFile(eventId)), kLinkOnlyFile);
+}
+
 TEST_F(EventDetailWindow, DialogsImportsIntervalAndRefusalsInPreview) {
   const int64_t eventId = AddEvent("Tips", 3);
   test::WriteWholeFile(ContentFile(eventId), kLinkOnlyFile);
