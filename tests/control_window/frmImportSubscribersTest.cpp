@@ -8,6 +8,7 @@
 #include "store/Schema.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"
+#include "tests/support/NamedChild.h"
 #include "tests/support/TempFolder.h"
 
 #include <QCheckBox>
@@ -52,9 +53,7 @@ class ImportSubscribers : public test::WindowTest {
   }
   template <typename T>
   T* Find(const char* name) {
-    T* widget = window->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return test::NamedChild<T>(window.get(), name);
   }
   void Click(const char* name) { Find<QPushButton>(name)->click(); }
   // Types a file name and leaves the field, as the operator does.

@@ -10,6 +10,7 @@
 #include "store/Schema.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"
+#include "tests/support/NamedChild.h"
 #include "tests/support/TempFolder.h"
 
 #include <filesystem>
@@ -54,9 +55,7 @@ class ListExportFind : public test::WindowTest {
   }
   template <typename T>
   static T* Child(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(name);
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return test::NamedChild<T>(w, name);
   }
   static void Press(QWidget* w, const char* name) { Child<QPushButton>(w, name)->click(); }
   int CurrentRow() const { return editor->SubscriberView()->currentIndex().row(); }

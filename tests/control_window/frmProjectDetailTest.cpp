@@ -10,6 +10,7 @@
 #include "store/DataFolder.h"
 #include "store/Schema.h"
 #include "tests/control_window/WindowTest.h"
+#include "tests/support/NamedChild.h"
 #include "tests/support/TempFolder.h"
 
 #include <QCheckBox>
@@ -52,9 +53,7 @@ class ProjectDetail : public test::WindowTest {
   }
   template <typename T>
   static T* Find(frmProjectDetail& editor, const char* name) {
-    T* widget = editor.findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return test::NamedChild<T>(&editor, name);
   }
   static QLineEdit* Box(frmProjectDetail& e, const char* name) { return Find<QLineEdit>(e, name); }
   static void Click(frmProjectDetail& e, const char* name) { Find<QPushButton>(e, name)->click(); }

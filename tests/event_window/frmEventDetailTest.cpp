@@ -7,6 +7,7 @@
 #include "control/window/frmProjectDetail.h"
 #include "store/DataFolder.h"
 #include "tests/event_window/EventWindowTest.h"
+#include "tests/support/NamedChild.h"
 #include "tests/support/TempFolder.h"
 #include "widgets/DetachedProgram.h"
 #include "widgets/web/HtmlEditor.h"
@@ -78,9 +79,7 @@ class EventDetailWindow : public test::WindowTest {
   }
   template <typename T>
   static T* Find(QWidget& w, const char* name) {
-    T* found = w.findChild<T*>(name);
-    EXPECT_NE(found, nullptr) << name;
-    return found;
+    return test::NamedChild<T>(&w, name);
   }
   static QLineEdit* Box(QWidget& w, const char* name) { return Find<QLineEdit>(w, name); }
   static QPlainTextEdit* TextArea(QWidget& w, const char* name) { return Find<QPlainTextEdit>(w, name); }

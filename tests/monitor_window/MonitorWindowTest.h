@@ -5,6 +5,7 @@
 #include "monitor/window/NotificationIcon.h"
 #include "monitor/window/frmtamsel.h"
 #include "tests/monitor/MonitorData.h"
+#include "tests/support/NamedChild.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
@@ -102,9 +103,7 @@ class MonitorWindowTest : public ::testing::Test {
   QTimer* Timer() { return window->findChild<QTimer*>("timerRefreshStats"); }
   template <class T>
   T* Child(const char* name) {
-    T* child = window->findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
+    return NamedChild<T>(window.get(), name);
   }
   // A process of the list, by the path of its program file.
   void AddProcess(const std::string& exe) {
