@@ -105,6 +105,20 @@ class ProjectDetail : public test::WindowTest {
       if (editor->isVisible()) return editor;
     return nullptr;
   }
+  // An active autoresponder's editor with text typed into the grid's new-row address cell,
+  // its cell editor still open.
+  frmProjectDetail& TypeAddressWithoutLeavingTheCell(const std::string& text) {
+    db.Config().Execute("update tblAutoresponders set Active=-1");
+    frmProjectDetail& e = Open(id);
+    Find<QTabWidget>(e, "tabProjectDetail")->setCurrentIndex(1);
+    const QModelIndex cell = e.SubscriberModel()->index(0, SubscriberGridModel::kEmailAddress);
+    e.SubscriberView()->setCurrentIndex(cell);
+    e.SubscriberView()->edit(cell);
+    QLineEdit* editor = OpenEditor(e);
+    EXPECT_NE(editor, nullptr);
+    if (editor) editor->setText(QString::fromStdString(text));
+    return e;
+  }
   static void SelectEventRow(frmProjectDetail& e, int row) { Find<QTableView>(e, "gridEvents")->selectRow(row); }
   static std::vector<std::string> EventNames(frmProjectDetail& e) {
     std::vector<std::string> names;
@@ -564,28 +578,14 @@ TEST_F(ProjectDetail, DeleteSubscribersAsksForOneOrAGroup) {
 }
 
 TEST_F(ProjectDetail, CloseStoresTheAddressBeingTyped) {
-  db.Config().Execute("update tblAutoresponders set Active=-1");
-  frmProjectDetail& e = Open(id);
-  Find<QTabWidget>(e, "tabProjectDetail")->setCurrentIndex(1);
-  const QModelIndex cell = e.SubscriberModel()->index(0, SubscriberGridModel::kEmailAddress);
-  e.SubscriberView()->setCurrentIndex(cell);
-  e.SubscriberView()->edit(cell);
-  QLineEdit* editor = OpenEditor(e);
-  ASSERT_NE(editor, nullptr);
-  editor->setText("typed@example.com");
+  frmProjectDetail& e = TypeAddressWithoutLeavingTheCell("typed@example.com");
   Click(e, "cmdClose");
   EXPECT_EQ(StoredAddresses(), std::vector<std::string>{"typed@example.com"});
   EXPECT_FALSE(e.isVisible());
 }
 
 TEST_F(ProjectDetail, CloseStopsWhileTheAddressBeingTypedIsRefused) {
-  db.Config().Execute("update tblAutoresponders set Active=-1");
-  frmProjectDetail& e = Open(id);
-  Find<QTabWidget>(e, "tabProjectDetail")->setCurrentIndex(1);
-  const QModelIndex cell = e.SubscriberModel()->index(0, SubscriberGridModel::kEmailAddress);
-  e.SubscriberView()->setCurrentIndex(cell);
-  e.SubscriberView()->edit(cell);
-  OpenEditor(e)->setText("nonsense");
+  frmProjectDetail& e = TypeAddressWithoutLeavingTheCell("nonsense");
   Box(e, "txtAutoreponderName")->setText("Not saved yet");
   Click(e, "cmdClose");
   Settle();
