@@ -8,10 +8,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace ar {
 namespace {
@@ -25,18 +23,6 @@ std::string WriteTarget(const std::string& path) {
   char resolved[PATH_MAX];
   if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
   return path;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(w);
-  }
-  return true;
 }
 
 }  // namespace
@@ -61,17 +47,8 @@ void ReplaceFileText(const std::string& path, const std::string& text) {
   if (exists && !S_ISREG(existing.st_mode)) throw std::runtime_error(path + " is not a file");
   const mode_t mode = exists ? (existing.st_mode & 07777) : kPrivateFileMode;
 
-  std::string pending = target + ".XXXXXX";
-  const int fd = ::mkstemp(pending.data());
-  if (fd < 0) Fail("cannot write " + path, errno);
-  int error = 0;
-  if (::fchmod(fd, mode) != 0 || !WriteAll(fd, text) || ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && !MoveFile(pending, target)) error = errno;
-  if (error != 0) {
-    ::unlink(pending.c_str());
-    Fail("cannot write " + path, error);
-  }
+  ReplacingFile file(target, mode);
+  if (!file.Created() || !file.Write(text) || !file.Commit()) Fail("cannot write " + path, errno);
 }
 
 std::optional<FileStamp> StampOf(const std::string& path) {

@@ -6,11 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-#include <unistd.h>
-#include <utility>
 
 namespace ar {
 namespace {
@@ -18,56 +15,28 @@ namespace {
 const char* const kColumnNames[] = {"SubscriberID",      "EmailAddress",     "AddedDate", "LastAutoresponderEventID",
                                     "LastEventSentTime", "UnsubscribeDate"};
 
-// The file under a temporary name in the target's folder, renamed over the target by
-// Commit; removed when it is abandoned.
+// The export file, written under a temporary name and renamed over the target once
+// complete (owner only, as mkstemp makes it); every failure throws "cannot create" or
+// "cannot write", the path and the reason.
 class ExportFile {
  public:
-  explicit ExportFile(const std::string& path) : path_(path), temporary_(path + ".XXXXXX") {
-    fd_ = ::mkstemp(temporary_.data());
-    if (fd_ < 0) Fail("cannot create", errno);
+  explicit ExportFile(const std::string& path) : path_(path), file_(path, 0600) {
+    if (!file_.Created()) Fail("cannot create", errno);
   }
-  ~ExportFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temporary_.c_str());
-  }
-  ExportFile(const ExportFile&) = delete;
-  ExportFile& operator=(const ExportFile&) = delete;
-
   void Write(std::string_view text) {
-    buffer_.append(text);
-    if (buffer_.size() >= kFlushBytes) Flush();
+    if (!file_.Write(text)) Fail("cannot write", errno);
   }
   void Commit() {
-    Flush();
-    if (::fsync(fd_) != 0) Fail("cannot write", errno);
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0) Fail("cannot write", errno);
-    if (!MoveFile(temporary_, path_)) Fail("cannot write", errno);
-    committed_ = true;
+    if (!file_.Commit()) Fail("cannot write", errno);
   }
 
  private:
-  static constexpr std::size_t kFlushBytes = 64 * 1024;
-
-  void Flush() {
-    std::string_view rest = buffer_;
-    while (!rest.empty()) {
-      const ssize_t n = ::write(fd_, rest.data(), rest.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) Fail("cannot write", n < 0 ? errno : ENOSPC);
-      rest.remove_prefix(static_cast<std::size_t>(n));
-    }
-    buffer_.clear();
-  }
   [[noreturn]] void Fail(const char* what, int error) {
     throw std::runtime_error(std::string(what) + " " + path_ + ": " + std::strerror(error));
   }
 
   std::string path_;
-  std::string temporary_;
-  int fd_ = -1;
-  bool committed_ = false;
-  std::string buffer_;
+  ReplacingFile file_;
 };
 
 void AppendValue(std::string& line, std::string_view value) {

@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ar {
 namespace {
@@ -29,6 +31,10 @@ bool WriteAll(int fd, const char* data, size_t size) {
     const ssize_t w = ::write(fd, data + done, size - done);
     if (w < 0) {
       if (errno == EINTR) continue;
+      return false;
+    }
+    if (w == 0) {
+      errno = ENOSPC;  // nothing taken: it would never end
       return false;
     }
     done += static_cast<size_t>(w);
@@ -62,6 +68,48 @@ bool SyncFolder(const std::string& folder) {
 bool MoveFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) return false;
   return SyncFolder(FolderOf(to));
+}
+
+namespace {
+constexpr std::size_t kGatheredBytes = 64 * 1024;
+}
+
+ReplacingFile::ReplacingFile(const std::string& target, mode_t mode) : target_(target), temporary_(target + ".XXXXXX") {
+  fd_ = ::mkstemp(temporary_.data());
+  if (fd_ < 0) return;
+  if (::fchmod(fd_, mode) != 0) {
+    const int error = errno;
+    ::close(std::exchange(fd_, -1));
+    ::unlink(temporary_.c_str());
+    errno = error;
+  }
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_) ::unlink(temporary_.c_str());
+}
+
+bool ReplacingFile::Write(std::string_view bytes) {
+  if (fd_ < 0) return false;
+  // A large piece goes straight to the file rather than through another copy.
+  if (buffer_.empty() && bytes.size() >= kGatheredBytes) return WriteAll(fd_, bytes.data(), bytes.size());
+  buffer_.append(bytes);
+  return buffer_.size() < kGatheredBytes || Flush();
+}
+
+bool ReplacingFile::Flush() {
+  const bool ok = WriteAll(fd_, buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return ok;
+}
+
+bool ReplacingFile::Commit() {
+  if (fd_ < 0 || !Flush() || ::fsync(fd_) != 0) return false;
+  if (::close(std::exchange(fd_, -1)) != 0) return false;
+  if (!MoveFile(temporary_, target_)) return false;
+  committed_ = true;
+  return true;
 }
 
 bool CreatePrivateFile(const std::string& path) {

@@ -3,6 +3,8 @@
 // either the old file or the complete new one, never a part of it. New files are owner
 // and group only, whatever the process umask.
 #include <string>
+#include <string_view>
+#include <sys/types.h>
 
 namespace ar {
 
@@ -19,6 +21,35 @@ bool MoveFile(const std::string& from, const std::string& to);
 // Copies a file byte for byte under PendingPath(to), syncs it and renames it over to;
 // false on any failure, with to untouched.
 bool CopyFile(const std::string& from, const std::string& to);
+
+// A file written under a temporary name beside its target (made with mkstemp) and renamed
+// over the target only once it is complete and on the disk: a failure leaves neither a
+// part of the file under the target's name nor a change to a file already there. Each
+// step returns false with errno set; the caller says what failed.
+class ReplacingFile {
+ public:
+  ReplacingFile(const std::string& target, mode_t mode);
+  // The temporary file goes unless Commit renamed it.
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  // Whether the temporary file could be made (errno tells why not).
+  bool Created() const { return fd_ >= 0; }
+  // Appends bytes, gathered into large writes.
+  bool Write(std::string_view bytes);
+  // Writes what is gathered, syncs and closes the file, and renames it over the target.
+  bool Commit();
+
+ private:
+  bool Flush();
+
+  std::string target_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool committed_ = false;
+  std::string buffer_;
+};
 
 // Creates a new empty file with the private file mode; false when the name is taken or
 // the file cannot be made.
