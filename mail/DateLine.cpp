@@ -10,14 +10,17 @@
 
 namespace ar {
 
-int GetTimeZoneOffset() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (!localtime_r(&now, &local)) {
+int GetTimeZoneOffset() { return TimeZoneBiasAt(NowDays()); }
+
+int TimeZoneBiasAt(double localDays) {
+  std::tm local = LocalTm(localDays);
+  const std::time_t moment = std::mktime(&local);
+  std::tm resolved{};
+  if (moment == static_cast<std::time_t>(-1) || !localtime_r(&moment, &resolved)) {
     TracePop("Misc/GetTimeZoneOffset: cannot read the local time zone", true);
     return 0;
   }
-  return static_cast<int>(-local.tm_gmtoff / 60);
+  return static_cast<int>(-resolved.tm_gmtoff / 60);
 }
 
 std::string OffsetText(int biasMinutes) {
@@ -39,8 +42,10 @@ std::string BuildDateHeader(double localDays, int biasMinutes) {
   return buf + OffsetText(biasMinutes);
 }
 
+std::string BuildDateHeader(double localDays) { return BuildDateHeader(localDays, TimeZoneBiasAt(localDays)); }
+
 std::string BuildDateHeader(int biasMinutes) { return BuildDateHeader(NowDays(), biasMinutes); }
 
-std::string BuildDateHeader() { return BuildDateHeader(NowDays(), GetTimeZoneOffset()); }
+std::string BuildDateHeader() { return BuildDateHeader(NowDays()); }
 
 }  // namespace ar

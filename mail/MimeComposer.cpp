@@ -133,7 +133,8 @@ std::string Compose(MailMessageContent& m, const ComposerEnvironment& env) {
 
   const double now = env.now ? env.now() : NowDays();
   const std::int32_t ticks = env.tickCount ? env.tickCount() : UniqueTickCount();
-  const int bias = env.biasMinutes ? *env.biasMinutes : GetTimeZoneOffset();
+  // The offset in force at the moment of this message, not at the start of the run.
+  const int bias = env.biasMinutes ? *env.biasMinutes : TimeZoneBiasAt(now);
 
   std::string out = FromLine(m);
   out += "To: " + TrimBlanks(OneLine(m.to)) + kCrLf;

@@ -42,7 +42,7 @@ struct MailMessageContent {
 struct ComposerEnvironment {
   std::function<double()> now;                           // local day number; default: the process clock
   std::function<std::int32_t()> tickCount;               // default: TickCount(), kept unique
-  std::optional<int> biasMinutes;                        // default: GetTimeZoneOffset()
+  std::optional<int> biasMinutes;                        // default: the bias in force at now
   std::function<void(const std::string&)> logStatus;     // the processor's progress list
 };
 

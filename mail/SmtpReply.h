@@ -25,6 +25,21 @@ struct SmtpReply {
   bool ServiceClosing() const { return code == 421; }
 };
 
+// The enhanced status code of a reply (RFC 3463: "5.1.1" after the reply code), or the
+// empty text when it carries none.
+std::string EnhancedStatusCode(const SmtpReply& reply);
+
+// Whether a permanent refusal of RCPT TO is about the session rather than the recipient:
+// authentication required or refused (530, 535, 538), or relaying denied. Such a refusal
+// would meet every recipient alike, so it says nothing about this one. A code of class
+// 5.1 or 5.2 (the address, the mailbox) is always the recipient's.
+bool RefusesSession(const SmtpReply& reply);
+
+// Whether a permanent refusal of the message's end names the recipient: a code of the
+// address (5.1.x) or of a disabled mailbox (5.2.1), or the address itself in the text.
+// Any other refusal there is of the message, and would meet every recipient alike.
+bool RefusesRecipientOfMessage(const SmtpReply& reply, std::string_view recipient);
+
 // Judges the last line of a reply, line end included or not. Leading blanks are skipped
 // (a reply "   354 go ahead" is positive).
 SmtpReply JudgeReplyLine(std::string_view line);

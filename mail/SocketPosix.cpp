@@ -1,5 +1,7 @@
 #include "mail/SocketPosix.h"
 
+#include "mail/ServerAddress.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -35,11 +37,15 @@ std::string OpenSslErrors() {
   return text;
 }
 
+// An IPv4 or IPv6 address as text; an IPv6 one may name its zone after "%".
 bool IsIpAddress(const std::string& host) {
-  in6_addr a6;
   in_addr a4;
-  return inet_pton(AF_INET, host.c_str(), &a4) == 1 || inet_pton(AF_INET6, host.c_str(), &a6) == 1;
+  return inet_pton(AF_INET, host.c_str(), &a4) == 1 || IsIpv6Literal(host);
 }
+
+// The address a certificate must name: the literal without its zone, which only this
+// machine knows.
+std::string WithoutZone(const std::string& address) { return address.substr(0, address.find('%')); }
 
 // Keeps a TLS write to a peer that has gone from killing the program with SIGPIPE:
 // OpenSSL writes without MSG_NOSIGNAL. The signal is blocked in this thread around the
@@ -151,7 +157,9 @@ void PosixSocket::Connect(const std::string& host, int port) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_ADDRCONFIG;
+  // An address literal is used as it stands, whatever addresses this machine has of its
+  // own: AI_ADDRCONFIG would refuse "::1" on a machine with IPv6 on loopback only.
+  hints.ai_flags = IsIpAddress(host) ? AI_NUMERICHOST : AI_ADDRCONFIG;
   addrinfo* list = nullptr;
   std::string service = std::to_string(port);
   if (int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list); rc != 0) {
@@ -230,7 +238,10 @@ void PosixSocket::StartTls(const std::string& host) {
   if (!ip) SSL_set_tlsext_host_name(ssl_, host.c_str());
   if (tls_.verify) {
     X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
-    int ok = ip ? X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) : X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
+    // An address literal must be named among the certificate's IP addresses; a host name
+    // among its DNS names.
+    int ok = ip ? X509_VERIFY_PARAM_set1_ip_asc(param, WithoutZone(host).c_str())
+                : X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
     if (ok != 1) throw SocketError("TLS set-up failed for the name " + host);
   }
   const Deadline deadline = After(timeoutMs_);

@@ -3,8 +3,9 @@
 // from the moment of connection. Every wait is a poll bounded by the time-out and, with
 // a stop token, ended by a stop request.
 //
-// Certificates are verified against the system trust store, host name included, with
-// SNI. AUTORESPONDER_CA_FILE names an extra trusted CA file (PEM); AUTORESPONDER_TLS_VERIFY=0
+// Certificates are verified against the system trust store, with SNI: a host name must
+// be among the certificate's DNS names, an address literal ("192.0.2.1", "::1") among
+// its IP addresses. AUTORESPONDER_CA_FILE names an extra trusted CA file (PEM); AUTORESPONDER_TLS_VERIFY=0
 // switches verification off for servers with self-signed certificates.
 #include "mail/Socket.h"
 

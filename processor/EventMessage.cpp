@@ -1,6 +1,7 @@
 #include "processor/EventMessage.h"
 
 #include "mail/MimeComposer.h"
+#include "mail/SmtpReply.h"
 #include "processor/Addresses.h"
 #include "processor/BodyFile.h"
 #include "store/Text.h"
@@ -89,6 +90,8 @@ MessageResult EventMessage::Send(const EventContent& content, const std::string&
       result.failure = stopped      ? MessageResult::Failure::StoppedEarly
                        : authFailed ? MessageResult::Failure::Authentication
                                     : MessageResult::Failure::Connection;
+      result.connectionRefused = result.failure == MessageResult::Failure::Connection;
+      result.reason = smtp.LastReply().text;
       return result;
     }
     Transaction(smtp, socket, message, result);
@@ -104,14 +107,17 @@ MessageResult EventMessage::Send(const EventContent& content, const std::string&
 
 void EventMessage::Transaction(SmtpSession& smtp, Socket& socket, MailMessageContent& message,
                                MessageResult& result) const {
-  const std::string commands[] = {"MAIL FROM: <" + SenderAddress(message.from) + ">\r\n",
-                                  "RCPT TO: <" + result.recipient + ">\r\n", "DATA\r\n"};
-  for (const std::string& command : commands) {
+  const std::pair<Step, std::string> commands[] = {
+      {Step::Sender, "MAIL FROM: <" + SenderAddress(message.from) + ">\r\n"},
+      {Step::Recipient, "RCPT TO: <" + result.recipient + ">\r\n"},
+      {Step::Data, "DATA\r\n"}};
+  for (const auto& [step, command] : commands) {
     if (smtp.SMTPSend(command)) return Interrupted("the connection broke while sending", result);
-    if (smtp.SMTPReceive()) return Refusal(smtp.LastReply(), result);
+    if (smtp.SMTPReceive()) return Refusal(smtp.LastReply(), step, result);
   }
+  // The Date line takes the offset of the moment the message is composed, so a run
+  // across a change of daylight saving time dates each message right.
   ComposerEnvironment environment;
-  environment.biasMinutes = ctx_.utcBiasMinutes;
   environment.logStatus = [&result](const std::string& line) { result.statusLines.push_back(line); };
   const std::string text = CreateMailMessage(message, environment);
   if (text.empty()) {
@@ -132,16 +138,28 @@ void EventMessage::Transaction(SmtpSession& smtp, Socket& socket, MailMessageCon
     StopShield shield(socket);
     refused = smtp.SMTPReceive();
   }
-  if (refused || !smtp.LastReply().Completed()) return Refusal(smtp.LastReply(), result);
+  if (refused || !smtp.LastReply().Completed()) return Refusal(smtp.LastReply(), Step::Message, result);
   result.outcome = MessageOutcome::Sent;
 }
 
-void EventMessage::Refusal(const SmtpReply& reply, MessageResult& result) const {
+void EventMessage::Refusal(const SmtpReply& reply, Step step, MessageResult& result) const {
   result.reason = reply.text;
   switch (reply.kind) {
-    case SmtpReply::Kind::Permanent: result.outcome = MessageOutcome::Refused; return;
+    case SmtpReply::Kind::Permanent:
+      if (step == Step::Recipient && !RefusesSession(reply)) {
+        result.outcome = MessageOutcome::Refused;
+      } else if (step == Step::Message && RefusesRecipientOfMessage(reply, result.recipient)) {
+        result.outcome = MessageOutcome::Refused;
+      } else {
+        // It would meet every subscriber alike: a failure of the server, and nobody marked.
+        result.outcome = MessageOutcome::ServerFailed;
+        result.failure = step == Step::Sender || step == Step::Recipient ? MessageResult::Failure::SessionRefused
+                                                                          : MessageResult::Failure::MessageRefused;
+      }
+      return;
     case SmtpReply::Kind::Transient:
       result.outcome = reply.ServiceClosing() ? MessageOutcome::ServerFailed : MessageOutcome::Deferred;
+      result.connectionRefused = reply.ServiceClosing() && step == Step::Sender;
       return;
     case SmtpReply::Kind::Missing: return Interrupted(reply.text, result);
     case SmtpReply::Kind::Garbled:
@@ -177,6 +195,20 @@ void EventMessage::Report(const MessageResult& result) const {
       ctx_.SetSMTPProblemStatus(true);
       return;
     case Failure::StoppedEarly: return;
+    case Failure::SessionRefused:
+    case Failure::MessageRefused: {
+      const bool session = result.failure == Failure::SessionRefused;
+      ctx_.LogStatus(std::string(session ? "Error: SMTP server refused the sender or the session, sending to "
+                                         : "Error: SMTP server refused the message to ") +
+                     result.recipient + ": " + PrintableText(result.reason));
+      TracePop(std::string("frmProcess/SendEventMessage: the SMTP server refused ") +
+                   (session ? "the sender or the session" : "the message") + " (to " + PrintableText(result.recipient) +
+                   "): " + PrintableText(result.reason),
+               true);
+      ctx_.SetLastAutoresponderStatus(session ? kStatusSessionRefused : kStatusMessageRefused);
+      ctx_.SetSMTPProblemStatus(true);
+      return;
+    }
     case Failure::NotComposed: ctx_.SetLastAutoresponderStatus(kStatusNotComposed); return;
     case Failure::Abandoned: ctx_.LogStatus("Stopped before the message to " + result.recipient + " was sent"); return;
     case Failure::Unexpected: ctx_.LogStatus("Error: " + result.reason); return;
@@ -187,6 +219,8 @@ void EventMessage::Report(const MessageResult& result) const {
     case MessageOutcome::Deferred:
       ctx_.LogStatus("Error: SMTP server deferred the message to " + result.recipient + ": " + result.reason);
       ctx_.SetLastAutoresponderStatus(kStatusDeferred);
+      // Not sent: the sending status says so, or a deferral at every run would look good.
+      ctx_.SetSMTPProblemStatus(true);
       return;
     case MessageOutcome::ServerFailed:
       ctx_.LogStatus("Error: SMTP connection lost sending to " + result.recipient + ": " + result.reason);

@@ -32,6 +32,9 @@ struct MessageResult {
     Connection,      // no session: connection, greeting or introduction failed
     Authentication,  // no session: the server refused the password
     StoppedEarly,    // a stop request ended the connect; nothing to report
+    SessionRefused,  // the server refused the sender, the session or relaying (a 5xx to
+                     // MAIL FROM, a 530 or relay denial at RCPT TO): nothing was sent
+    MessageRefused,  // the server refused DATA or the message without naming the recipient
     NotComposed,     // the message could not be composed; the connection was dropped
     Abandoned,       // a stop request ended the transaction before the final "."
     Unexpected,      // an error outside the dialogue (reason); no QUIT was sent
@@ -40,6 +43,9 @@ struct MessageResult {
   Failure failure = Failure::None;
   std::string recipient;
   std::string reason;                    // the reply or the error behind the outcome
+  // The relay refused the connection (none could be opened, or it closed with 421 before
+  // the first recipient): with other sessions open, that is its limit on connections.
+  bool connectionRefused = false;
   std::vector<std::string> statusLines;  // progress lines of the composer, in order
 };
 
@@ -73,9 +79,12 @@ class EventMessage {
   std::string BodyFromFile(const std::string& path, const std::string& fallback);
   // MAIL FROM, RCPT TO, DATA and the message, up to the final reply.
   void Transaction(SmtpSession& smtp, Socket& socket, MailMessageContent& message, MessageResult& result) const;
+  // The steps of the transaction, for what a refusal at each means.
+  enum class Step { Sender, Recipient, Data, Message };
   // What a step that did not go on means: its reply, or the lack of one (a broken
-  // connection, a silent server, or a stop request that abandoned the message).
-  void Refusal(const SmtpReply& reply, MessageResult& result) const;
+  // connection, a silent server, or a stop request that abandoned the message). Only a
+  // refusal of the recipient is final for the subscriber.
+  void Refusal(const SmtpReply& reply, Step step, MessageResult& result) const;
   void Interrupted(const std::string& reason, MessageResult& result) const;
   bool Stopping() const { return ctx_.stop && ctx_.stop->Requested(); }
 

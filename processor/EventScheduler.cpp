@@ -53,13 +53,6 @@ class DurabilityGuard {
   std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
 };
 
-// "?,?,?" for n parameters.
-std::string Placeholders(std::size_t n) {
-  std::string text;
-  for (std::size_t i = 0; i < n; ++i) text += i == 0 ? "?" : ",?";
-  return text;
-}
-
 }  // namespace
 
 PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string& smtpServer,
@@ -75,7 +68,6 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
                            return message_.Send(*job.content, job.address, settings, socket, trace);
                          });
 
-    SettleOrphans(autoresponderId);
     const char* events =
         immediatePass ? "select * from tblAutoresponderEvents where Active<>0 AND AutoresponderID=? AND EventInterval=0"
                         " ORDER BY AutoresponderEventID"
@@ -86,9 +78,11 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
     PassState pass;
     pass.autoresponderId = autoresponderId;
     pass.sessions = &sessions;
+    pass.ceiling = sessions.Sessions();
     pass.write = [&durability](const std::function<void()>& write) { durability.Write(write); };
     for (RowSet scan = event; !scan.Eof(); scan.MoveNext())
       pass.order.push_back({scan.Field("AutoresponderEventID").AsInteger(), scan.Field("EventInterval").AsInteger()});
+    ReadSequence(pass);
 
     // With EnablePreflight on, an event that fails the check ends the pass unsent.
     const bool preflight = !config.Eof() && NullToDefault(config.Field("EnablePreflight"), false);
@@ -99,45 +93,48 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
     durability.Restore();
     Commit(pass);
     return end;
+  } catch (const MarkNotWritten& e) {
+    TracePop(std::string("frmProcess/ProcessEvents: ") + e.what() + "; sending stopped", true);
+    return PassEnd::NotRecorded;
   } catch (const std::exception& e) {
     TracePop(std::string("frmProcess/ProcessEvents: ") + e.what(), true);
     return PassEnd::Error;
   }
 }
 
-void EventScheduler::SettleOrphans(int64_t autoresponderId) {
-  RowSet active = ctx_.config->Query(
-      "select AutoresponderEventID from tblAutoresponderEvents where Active<>0 AND AutoresponderID=?",
-      {Value(autoresponderId)});
-  Params ids;
-  for (; !active.Eof(); active.MoveNext()) ids.push_back(active.Field("AutoresponderEventID"));
-  const std::string notActive =
-      ids.empty() ? "" : " or LastAutoresponderEventID NOT IN (" + Placeholders(ids.size()) + ")";
-  ctx_.subscribers->Execute("update " + SubscriberTable(autoresponderId) +
-                                " set LastEventSentTime=TempLastEventSentTime,TempLastEventSentTime=NULL"
-                                " where TempLastEventSentTime IS NOT NULL and (LastAutoresponderEventID IS NULL" +
-                                notActive + ")",
-                            ids);
+void EventScheduler::ReadSequence(PassState& pass) {
+  // The order of the two passes: the immediate events first, then the others.
+  RowSet all = ctx_.config->Query(
+      "select AutoresponderEventID, Active from tblAutoresponderEvents where AutoresponderID=? AND EventInterval IS NOT NULL"
+      " ORDER BY (EventInterval<>0), EventInterval, AutoresponderEventID",
+      {Value(pass.autoresponderId)});
+  std::unordered_map<int64_t, std::pair<int, int>> placeOf;  // key: own rank, rank of the active event before
+  int previousActive = -1;
+  for (int rank = 0; !all.Eof(); all.MoveNext(), ++rank) {
+    const int64_t id = all.Field("AutoresponderEventID").AsInteger();
+    pass.sequence.emplace_back(id, rank);
+    placeOf[id] = {rank, previousActive};
+    if (NullToDefault(all.Field("Active"), false)) previousActive = rank;
+  }
+  for (PassEvent& e : pass.order) {
+    const auto it = placeOf.find(e.id.AsInteger());
+    if (it == placeOf.end()) throw std::runtime_error("event " + e.id.AsText() + " left the sequence during the pass");
+    e.rank = it->second.first;
+    e.previousActiveRank = it->second.second;
+  }
 }
 
 void EventScheduler::Commit(const PassState& pass) {
   if (pass.order.empty()) return;
-  // A row staged at an event is committed when the next event of the pass is not yet due
-  // to it by its age (so committing hides nothing), when that was the pass's last event,
-  // or when the subscriber has left. Rows staged by the other pass are left to it.
-  std::string nextInterval = "CASE LastAutoresponderEventID";
-  Params params;
-  for (std::size_t p = 0; p < pass.order.size(); ++p) {
-    nextInterval += " WHEN ? THEN ?";
-    params.push_back(pass.order[p].id);
-    params.push_back(p + 1 < pass.order.size() ? pass.order[p + 1].interval : Value(static_cast<long long>(INT32_MAX)));
+  // Rows staged by an interrupted pass of either kind are committed too: their place is
+  // written, so their send time no longer decides anything.
+  try {
+    ctx_.subscribers->Execute("update " + SubscriberTable(pass.autoresponderId) +
+                              " set LastEventSentTime=TempLastEventSentTime,TempLastEventSentTime=NULL"
+                              " where TempLastEventSentTime IS NOT NULL");
+  } catch (const DbError& e) {
+    throw MarkNotWritten(std::string("the send times of the pass could not be written: ") + e.what());
   }
-  nextInterval += " ELSE -1 END";
-  ctx_.subscribers->Execute("update " + SubscriberTable(pass.autoresponderId) +
-                                " set LastEventSentTime=TempLastEventSentTime,TempLastEventSentTime=NULL"
-                                " where TempLastEventSentTime IS NOT NULL and (UnsubscribeDate IS NOT NULL"
-                                " or (int(now())-int(AddedDate))<(" + nextInterval + "))",
-                            params);
 }
 
 PassEnd EventScheduler::SendEvent(PassState& pass, std::size_t position, const RowSet& event) {
@@ -178,24 +175,34 @@ PassEnd EventScheduler::SendToDue(PassState& pass, std::size_t position, const R
   const int64_t autoresponderId = pass.autoresponderId;
   const Value interval = pass.order[position].interval;
 
-  // A row staged in this pass, or by an interrupted pass of the same kind, is due only
-  // for the events after the one it got last.
-  Params earlier;
-  for (std::size_t p = 0; p < position; ++p) earlier.push_back(pass.order[p].id);
-  const std::string notYetSent = earlier.empty() ? " and TempLastEventSentTime IS NULL"
-                                                 : " and (TempLastEventSentTime IS NULL or LastAutoresponderEventID IN (" +
-                                                       Placeholders(earlier.size()) + "))";
+  const PassEvent& current = pass.order[position];
+  // The subscriber's place: the rank of the event it got last; -1 before the first
+  // message; Null when the event is unknown (a row of an older version, a deleted event).
+  std::string place =
+      "CASE WHEN LastAutoresponderEventID IS NULL AND LastEventSentTime IS NULL AND TempLastEventSentTime IS NULL"
+      " THEN -1 ELSE CASE LastAutoresponderEventID";
+  Params placeParams;
+  for (const auto& [eventId, rank] : pass.sequence) {
+    place += " WHEN ? THEN ?";
+    placeParams.emplace_back(static_cast<long long>(eventId));
+    placeParams.emplace_back(static_cast<long long>(rank));
+  }
+  place += " ELSE NULL END END";
   const std::string due =
-      "select SubscriberID, EmailAddress from " + SubscriberTable(autoresponderId) +
-      " where (((int(LastEventSentTime)-int(AddedDate))<?) or (LastEventSentTime IS NULL))"
-      " and ((int(now())-int(AddedDate))>=?) and (UnsubscribeDate IS NULL) and SubscriberID>?" +
-      notYetSent + " ORDER BY SubscriberID LIMIT " + std::to_string(kPageSize);
+      "select SubscriberID, EmailAddress from (select SubscriberID, EmailAddress, AddedDate, UnsubscribeDate,"
+      " coalesce(LastEventSentTime, TempLastEventSentTime) AS LastSent, " + place + " AS Place from " +
+      SubscriberTable(autoresponderId) +
+      ") where (UnsubscribeDate IS NULL) and ((int(now())-int(AddedDate))>=?) and SubscriberID>?"
+      " and ((Place>=? and Place<?)"
+      " or (Place IS NULL and (LastSent IS NULL or (int(LastSent)-int(AddedDate))<?)))"
+      " ORDER BY SubscriberID LIMIT " + std::to_string(kPageSize);
 
   std::shared_ptr<const EventContent> content;
   Value after = 0LL;
   for (;;) {
-    Params params{interval, interval, after};
-    params.insert(params.end(), earlier.begin(), earlier.end());
+    Params params = placeParams;
+    params.insert(params.end(), {interval, after, static_cast<long long>(current.previousActiveRank),
+                                 static_cast<long long>(current.rank), interval});
     RowSet page = ctx_.subscribers->Query(due, params);
     if (page.Eof()) break;
     for (; !page.Eof(); page.MoveNext()) {
@@ -224,6 +231,7 @@ PassEnd EventScheduler::SendToDue(PassState& pass, std::size_t position, const R
         continue;
       }
       content = message_.Content(event, std::move(content));
+      if (!pass.writable) ProbeWritable(pass, after);
       Hand(pass, {after, stored, content});
       if (pass.ending) return PassEnd::ServerFailed;
     }
@@ -233,20 +241,58 @@ PassEnd EventScheduler::SendToDue(PassState& pass, std::size_t position, const R
 }
 
 void EventScheduler::Hand(PassState& pass, MessageJob job) {
+  pass.retry.push_back(std::move(job));
   SessionPool& sessions = *pass.sessions;
-  while (sessions.InFlight() >= pass.window) Take(pass, sessions.Next());
-  if (pass.ending || Stopping()) return;  // the subscriber stays due for the next run
-  sessions.Start(std::move(job));
-  while (std::optional<FinishedMessage> finished = sessions.TryNext()) Take(pass, *finished);
+  while (!pass.retry.empty()) {
+    while (sessions.InFlight() >= pass.window) Take(pass, sessions.Next());
+    if (pass.ending || Stopping()) return;  // the subscribers stay due for the next run
+    MessageJob next = std::move(pass.retry.front());
+    pass.retry.pop_front();
+    sessions.Start(std::move(next));
+    while (std::optional<FinishedMessage> finished = sessions.TryNext()) Take(pass, *finished);
+  }
 }
 
 void EventScheduler::Take(PassState& pass, const FinishedMessage& finished) {
+  if (RefusedExtraConnection(pass, finished.result)) {
+    pass.retry.push_back(finished.job);
+    return;
+  }
   message_.Report(finished.result);
   Record(pass, finished.result, finished.job.subscriberId, finished.job.address);
 }
 
+bool EventScheduler::RefusedExtraConnection(PassState& pass, const MessageResult& result) {
+  const bool refused = result.connectionRefused;
+  const int stillOpen = pass.sessions->InFlight();
+  if (!refused || stillOpen == 0 || pass.ending || Stopping()) return false;
+  // The relay takes no more connections at once than it has open now: one more is
+  // refused (421, or the connection itself), which says nothing about the message.
+  if (stillOpen < pass.ceiling) {
+    TracePop("frmProcess/ProcessEvents: the SMTP server refused a connection while " + std::to_string(stillOpen) +
+                 " were open (" + PrintableText(result.reason) + "); at most " + std::to_string(stillOpen) +
+                 " sessions are used",
+             true);
+    pass.ceiling = stillOpen;
+  }
+  pass.window = std::min(pass.window, pass.ceiling);
+  return true;
+}
+
 void EventScheduler::Settle(PassState& pass) {
-  while (pass.sessions->InFlight() > 0) Take(pass, pass.sessions->Next());
+  SessionPool& sessions = *pass.sessions;
+  for (;;) {
+    if (!pass.retry.empty() && !pass.ending && !Stopping()) {
+      MessageJob next = std::move(pass.retry.front());
+      pass.retry.pop_front();
+      Hand(pass, std::move(next));
+      continue;
+    }
+    if (sessions.InFlight() == 0) break;
+    Take(pass, sessions.Next());
+  }
+  // Messages left waiting for a session when the pass ends stay due, like any not tried.
+  pass.retry.clear();
 }
 
 void EventScheduler::SettleAfterError(PassState& pass) {
@@ -268,7 +314,7 @@ void EventScheduler::Record(PassState& pass, const MessageResult& result, const 
                             const std::string& address) {
   const MessageOutcome outcome = result.outcome;
   pass.window = outcome == MessageOutcome::ServerFailed ? std::max(1, pass.window / 2)
-                                                        : std::min(pass.sessions->Sessions(), pass.window + 1);
+                                                        : std::min(pass.ceiling, pass.window + 1);
   if (CountsAsDone(outcome)) {
     ctx_.LogStatus("Sent event email to: " + address + " for event " + pass.eventName);
     Mark(pass, subscriberId, pass.eventId);
@@ -288,16 +334,38 @@ void EventScheduler::Record(PassState& pass, const MessageResult& result, const 
                           " sessions in a row; the remaining messages stay due for the next run";
   ctx_.LogStatus("Error: " + why);
   TracePop("frmProcess/ProcessEvents: autoresponder " + std::to_string(pass.autoresponderId) + ": " + why, true);
-  if (result.failure != MessageResult::Failure::Authentication)
+  // A refused password or a refused sender keeps the status that says so.
+  using Failure = MessageResult::Failure;
+  if (result.failure != Failure::Authentication && result.failure != Failure::SessionRefused &&
+      result.failure != Failure::MessageRefused)
     ctx_.SetLastAutoresponderStatus(kStatusConnectionFailed);
 }
 
-void EventScheduler::Mark(const PassState& pass, const Value& subscriberId, const Value& eventId) {
-  pass.write([&] {
+void EventScheduler::ProbeWritable(PassState& pass, const Value& subscriberId) {
+  // The row is written as it stands: a file that cannot take the mark of the first message
+  // (a full disk, a read-only file, a lock held past the time-out) is found before that
+  // message goes, rather than after it went and again at every run.
+  try {
     ctx_.subscribers->Execute("update " + SubscriberTable(pass.autoresponderId) +
-                                  " set TempLastEventSentTime=now(), LastAutoresponderEventID=? where SubscriberID=?",
-                              {eventId, subscriberId});
-  });
+                                  " set LastAutoresponderEventID=LastAutoresponderEventID where SubscriberID=?",
+                              {subscriberId});
+  } catch (const DbError& e) {
+    throw MarkNotWritten(std::string("the subscriber table cannot be written: ") + e.what());
+  }
+  pass.writable = true;
+}
+
+void EventScheduler::Mark(const PassState& pass, const Value& subscriberId, const Value& eventId) {
+  try {
+    pass.write([&] {
+      ctx_.subscribers->Execute("update " + SubscriberTable(pass.autoresponderId) +
+                                    " set TempLastEventSentTime=now(), LastAutoresponderEventID=? where SubscriberID=?",
+                                {eventId, subscriberId});
+    });
+  } catch (const DbError& e) {
+    throw MarkNotWritten("the message of event " + eventId.AsText() + " to subscriber " + subscriberId.AsText() +
+                         " could not be recorded: " + e.what());
+  }
 }
 
 }  // namespace ar

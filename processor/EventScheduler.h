@@ -1,20 +1,31 @@
 #pragma once
 // Sends the due event messages of one autoresponder in one pass, and records what was
-// sent: send times are staged in TempLastEventSentTime during the pass and committed to
-// LastEventSentTime at its end, so every event of the pass sees the times as they stood
-// when it began.
+// sent.
 //
-// The staged marks are also the exact record of a pass that did not end (killed, power
-// lost, stopped, ended by a failing server): a staged LastAutoresponderEventID says
-// which event, in the pass's order, the subscriber got last. The next pass of the same
-// kind sends such a subscriber only the events after that one, and a row is committed
-// only once no event of the pass is still due to it, so that neither a repeat nor a
-// missed event of a catch-up follows from an interruption.
+// What is due follows the subscriber's place in the sequence: the events of the
+// autoresponder in the order the two passes send them (the immediate events by key, then
+// the others by interval and key), and LastAutoresponderEventID, the event the subscriber
+// got last, written with every message the server takes. An active event is due to a
+// subscriber whose place lies between the active event before it (or the start, for the
+// first) and this one, once the subscriber's age in calendar days has reached its
+// interval. So every event goes once and in order, whatever the delays: a welcome sent
+// after midnight, a run that crosses midnight, a welcome deferred while a later event
+// would already be due. A subscriber who is behind gets every event due by now in one
+// pass, since each mark moves the place on before the next event is chosen.
+//
+// A row whose place is unknown (written before the place was kept, or naming an event
+// since deleted) is judged by its last send time as it always was: due for an event of N
+// days when the last message went out fewer than N calendar days after the day of adding.
+//
+// Send times are staged in TempLastEventSentTime during the pass and committed to
+// LastEventSentTime at its end (what the counts of the summary and the monitor read).
 #include "processor/EventMessage.h"
 #include "processor/RunContext.h"
 #include "processor/SessionPool.h"
 
+#include <deque>
 #include <functional>
+#include <stdexcept>
 #include <unordered_set>
 #include <vector>
 
@@ -30,6 +41,13 @@ class EventScheduler : public EventProcessor {
   // A pass ends after this many sessions in a row that failed at the server's level.
   static constexpr int kServerFailuresEndingPass = 3;
 
+  // A mark that could not be written: the pass ends before the next message is handed
+  // over, or every later message would be sent again at the next run.
+  class MarkNotWritten : public std::runtime_error {
+   public:
+    using std::runtime_error::runtime_error;
+  };
+
   explicit EventScheduler(RunContext& context) : ctx_(context), message_(context) {}
   PassEnd ProcessEvents(int64_t autoresponderId, const std::string& smtpServer, const std::string& smtpUserName,
                         const std::string& smtpPassword, bool smtpTls, bool immediatePass) override;
@@ -37,15 +55,20 @@ class EventScheduler : public EventProcessor {
   EventMessage& Messages() { return message_; }
 
  private:
-  // The events of a pass in their order: key and interval.
+  // The events of a pass in their order: key, interval, and the places in the whole
+  // sequence of this event and of the active event before it (-1 for the first).
   struct PassEvent {
     Value id;
     Value interval;
+    int rank = 0;
+    int previousActiveRank = -1;
   };
   // What one pass keeps in memory.
   struct PassState {
     int64_t autoresponderId = 0;
     std::vector<PassEvent> order;
+    // Every event of the autoresponder with an interval, active or not: key and place.
+    std::vector<std::pair<int64_t, int>> sequence;
     // The event being sent.
     Value eventId;
     std::string eventName;
@@ -62,6 +85,14 @@ class EventScheduler : public EventProcessor {
     // A dead server or a refused password so costs the same three sessions as one at a
     // time, and a relay that limits its connections is not flooded.
     int window = 1;
+    // The most sessions the relay has shown it takes at once: the setting, until a
+    // connection is refused while others are open.
+    int ceiling = 1;
+    // Messages whose connection the relay refused while other sessions of the pass were
+    // open: handed over again once a session is free.
+    std::deque<MessageJob> retry;
+    // Set once a write to the subscriber table went through in this pass.
+    bool writable = false;
     // Runs a write of a mark with the pass's durability (see DurabilityGuard).
     std::function<void(const std::function<void()>&)> write;
   };
@@ -81,12 +112,17 @@ class EventScheduler : public EventProcessor {
   void SettleAfterError(PassState& pass);
   // What to do with the outcome of one message; sets pass.ending when the pass must end.
   void Record(PassState& pass, const MessageResult& result, const Value& subscriberId, const std::string& address);
+  // Writes the subscriber's row unchanged before the pass's first message; throws
+  // MarkNotWritten when the table cannot be written.
+  void ProbeWritable(PassState& pass, const Value& subscriberId);
   // Marks a subscriber as sent the event in this pass.
   void Mark(const PassState& pass, const Value& subscriberId, const Value& eventId);
-  // Commits the staged rows of events that are no longer active (their pass cannot go
-  // on), before a pass starts.
-  void SettleOrphans(int64_t autoresponderId);
-  // Commits every staged row of this pass to which no later event of the pass is due.
+  // The places of the autoresponder's events, and of this pass's events among them.
+  void ReadSequence(PassState& pass);
+  // Whether a refused connection is the relay's limit on connections at once: others of
+  // the pass are open. Lowers the ceiling when it is.
+  bool RefusedExtraConnection(PassState& pass, const MessageResult& result);
+  // Commits every staged row: the place in the sequence is already written.
   void Commit(const PassState& pass);
   bool Stopping() const { return ctx_.stop && ctx_.stop->Requested(); }
 

@@ -52,6 +52,8 @@ RunOutcome ProcessRun::Run() {
   }
   if (Stopping()) ctx_.LogStatus("Run stopped by request");
   Finish();
+  // Nobody could be told through the database: the program says so itself.
+  if (notRecorded_ && !statusRecorded_) return RunOutcome::SendingStoppedUnrecorded;
   return RunOutcome::Completed;
 }
 
@@ -84,12 +86,12 @@ void ProcessRun::EventPhase(const SmtpSettings& s) {
   for (; !rs.Eof() && !Stopping(); rs.MoveNext()) {
     const int64_t id = rs.Field("AutoresponderID").AsInteger();
     ctx_.currentAutoresponder = id;
-    if (Stopped(events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, true))) return;
+    if (Ended(events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, true))) return;
 
     const std::string timeOfDay = NullToDefault(rs.Field("TimeOfDayToRespond"), "");
     switch (DecideDelayedPass(timeOfDay, rs.Field("LastRespondTime"), NowDays())) {
       case DelayedPassDecision::RunEveryTime:
-        if (Stopped(events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false))) return;
+        if (Ended(events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false))) return;
         break;
       case DelayedPassDecision::RunAndRecordTime: {
         const PassEnd end = events_.ProcessEvents(id, s.server, s.userName, s.password, s.tls, false);
@@ -98,7 +100,7 @@ void ProcessRun::EventPhase(const SmtpSettings& s) {
         if (end == PassEnd::Completed)
           ctx_.config->Execute("update tblAutoresponders set LastRespondTime=now() where AutoresponderID=?",
                                {static_cast<long long>(id)});
-        if (Stopped(end)) return;
+        if (Ended(end)) return;
         break;
       }
       case DelayedPassDecision::InvalidTimeOfDay:
@@ -112,9 +114,24 @@ void ProcessRun::EventPhase(const SmtpSettings& s) {
   }
 }
 
-bool ProcessRun::Stopped(PassEnd end) {
-  if (end != PassEnd::Stopped) return false;
-  ctx_.SetLastAutoresponderStatus(kStatusStopped);
+bool ProcessRun::Ended(PassEnd end) {
+  if (end == PassEnd::Stopped) {
+    ctx_.SetLastAutoresponderStatus(kStatusStopped);
+    return true;
+  }
+  if (end != PassEnd::NotRecorded) return false;
+  // Every autoresponder's marks go to the same file: whatever another pass sent now
+  // could not be recorded either, and would go again at every run.
+  ctx_.LogStatus(kStatusNotRecorded);
+  ctx_.SetSMTPProblemStatus(true);
+  notRecorded_ = true;
+  try {
+    ctx_.config->Execute("update tblAutoresponders set LastStatus=? where AutoresponderID=?",
+                         {std::string(kStatusNotRecorded), static_cast<long long>(ctx_.currentAutoresponder)});
+    statusRecorded_ = true;
+  } catch (const std::exception& e) {
+    TracePop(std::string("frmProcess:SetLastAutoresponderStatus: ") + e.what(), true);
+  }
   return true;
 }
 

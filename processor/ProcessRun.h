@@ -12,6 +12,9 @@ namespace ar {
 enum class RunOutcome {
   Completed,               // the run went through (errors on the way are traced)
   SmtpServerNotSpecified,  // nothing was done; the program ends at once
+  // A message could not be recorded, sending stopped, and not even that could be
+  // written: the program reports it on standard error and ends with a failure.
+  SendingStoppedUnrecorded,
 };
 
 class ProcessRun {
@@ -28,8 +31,9 @@ class ProcessRun {
   void MailboxPhase();
   bool IsBlackoutDay();
   void EventPhase(const SmtpSettings& settings);
-  // Whether the pass was stopped; records that for the autoresponder when it was.
-  bool Stopped(PassEnd end);
+  // Whether the pass ended the event phase (a stop request, a mark that could not be
+  // written); records why for the autoresponder.
+  bool Ended(PassEnd end);
   bool Stopping() const { return ctx_.stop && ctx_.stop->Requested(); }
   void Finish();
   void CloseDatabases();
@@ -40,6 +44,8 @@ class ProcessRun {
   MailboxReader& mailbox_;
   EventProcessor& events_;
   int64_t autoresponderId_;
+  bool notRecorded_ = false;     // sending stopped: a mark could not be written
+  bool statusRecorded_ = false;  // and the autoresponder's status says so
 };
 
 }  // namespace ar

@@ -55,6 +55,8 @@ enum class PassEnd {
   ServerFailed,  // ended after a run of server failures; the rest stays due
   Stopped,       // ended by a stop request; the rest stays due
   Error,         // ended by an error, traced; the rest stays due
+  NotRecorded,   // a message could not be recorded (the database cannot be written):
+                 // no further message may go in this run
 };
 
 // The event phase, for one autoresponder and one pass (immediate: events of zero days).

@@ -83,7 +83,7 @@ std::string FormatHHNN(double days) {
   return buf;
 }
 
-std::string FormatGeneralDateTime(double days) {
+std::tm LocalTm(double days) {
   const CivilTime t = FromDayNumber(days);
   std::tm tm{};
   tm.tm_year = t.year - 1900;
@@ -94,6 +94,11 @@ std::string FormatGeneralDateTime(double days) {
   tm.tm_sec = t.second;
   tm.tm_wday = t.WeekDay();
   tm.tm_isdst = -1;
+  return tm;
+}
+
+std::string FormatGeneralDateTime(double days) {
+  const std::tm tm = LocalTm(days);
   char buf[128];
   const size_t n = std::strftime(buf, sizeof buf, "%x %X", &tm);
   return std::string(buf, n);

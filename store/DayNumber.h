@@ -1,6 +1,7 @@
 #pragma once
 // Conversions between calendar date-times and the stored day numbers
 // (day 0 = 1899-12-30, time of day as the fraction).
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,9 @@ std::string FormatHHNN(double days);
 // The general date-time form (locale's short date and long time) used by trace lines,
 // progress lists and every list that shows a date-time.
 std::string FormatGeneralDateTime(double days);
+// The local date and time of a day number as the C library takes it, the zone's rules
+// left to decide whether daylight saving time is in force (tm_isdst -1).
+std::tm LocalTm(double days);
 
 // Parses a time of day as operators type it ("9:00am", "9am", "21:30", "9:05:10 PM").
 // Returns false when the text is not a time of day.

@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
   // terminal, since no window can show it.
   if (program.Debug())
     program.Status().SetObserver([](const std::string& line, bool) { std::cout << line << std::endl; });
-  program.Run();
+  if (program.Run() == ar::RunOutcome::SendingStoppedUnrecorded) {
+    std::cerr << "ostrel: Error: the database cannot be written, sending stopped\n";
+    return ar::kExitDatabaseError;
+  }
   return ar::kExitOk;
 }

@@ -1,6 +1,11 @@
 // The real socket on loopback: line and block reads, the read bound, lost connections,
-// time-outs and the TLS settings of the environment.
+// time-outs, the TLS settings of the environment, IPv6 servers and the name or address
+// a certificate must carry.
 #include "mail/SocketPosix.h"
+
+#include "mail/ServerAddress.h"
+#include "mail/SmtpSession.h"
+#include "tests/mail/LoopbackLineServer.h"
 #include "tests/support/FakeServer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestCa.h"
@@ -195,6 +200,59 @@ TEST_F(TlsEnvironment, CaFileAndVerifySwitchComeFromTheEnvironment) {
   EXPECT_TRUE(handshake(true));
   ::setenv("AUTORESPONDER_TLS_VERIFY", "1", 1);
   EXPECT_TRUE(TlsOptions::FromEnvironment().verify);
+}
+
+TEST(PosixSocket, ABracketedIpv6ServerTextReachesTheServer) {
+  auto server = test::LoopbackLineServer::Listen("::1");
+  if (!server) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  PosixSocket socket;
+  SmtpSession session(socket, nullptr);
+  SmtpSettings settings;
+  settings.server = "[::1]:" + std::to_string(server->Port());
+  settings.heloName = "me.test";
+  bool authFailed = false;
+  ASSERT_FALSE(session.SMTPConnect(settings, authFailed));
+  session.SMTPQuit();
+  EXPECT_EQ(server->Received(), "HELO me.test\r\nQUIT\r\n");
+}
+
+// A server reached by address must carry that address among its certificate's IP
+// addresses; one reached by name, the name among its DNS names.
+TEST(PosixSocket, TheCertificateMustNameTheAddressOrTheHostUsed) {
+  struct Case {
+    std::vector<std::string> dnsNames, ipAddresses;
+    const char* listenOn;
+    const char* connectTo;
+    bool trusted;
+  } cases[] = {
+      {{}, {"127.0.0.1"}, "127.0.0.1", "127.0.0.1", true},
+      {{"127.0.0.1"}, {}, "127.0.0.1", "127.0.0.1", false},  // an address among the DNS names does not count
+      {{"localhost"}, {}, "127.0.0.1", "localhost", true},
+      {{"elsewhere.test"}, {"127.0.0.1"}, "127.0.0.1", "localhost", false},
+      {{}, {"::1"}, "::1", "::1", true},
+      {{"localhost"}, {"127.0.0.1"}, "::1", "::1", false},
+  };
+  test::TempFolder folder;
+  test::TestCa ca(folder.Path(), "names");
+  int stem = 0;
+  for (const Case& c : cases) {
+    const test::ServerIdentity id = ca.IssueServer("server" + std::to_string(++stem), c.dnsNames, c.ipAddresses);
+    auto server = test::LoopbackLineServer::Listen(c.listenOn, id);
+    if (!server) GTEST_SKIP() << "this machine cannot listen on " << c.listenOn;
+    PosixSocket socket(TlsOptions{true, ca.CaFile()});
+    socket.SetSecurity(SocketSecurity::TlsFromConnect);
+    bool trusted = true;
+    try {
+      socket.Connect(c.connectTo, server->Port());
+      EXPECT_EQ(socket.ReadLine(), "220 ready\r\n") << c.connectTo;
+      socket.Close();
+    } catch (const SocketError& e) {
+      trusted = false;
+      EXPECT_THAT(e.what(), HasSubstr("certificate not trusted")) << c.connectTo;
+    }
+    EXPECT_EQ(trusted, c.trusted) << c.connectTo << " with certificate " << stem;
+    server->Received();
+  }
 }
 
 }  // namespace

@@ -194,6 +194,24 @@ TEST_F(SeveralSessions, ARelayGoingDownMidPassEndsItOnceTheSessionsInFlightHaveF
   EXPECT_EQ(StatusLinesWith("failed 3 sessions in a row"), 1);
 }
 
+// A relay that takes five connections of one client at once refuses the sixth with a 421.
+// That is its limit, not a failure: the pass goes on with fewer sessions and sends
+// everything, as one session at a time would.
+TEST_F(SeveralSessions, ARelayThatLimitsConnectionsGetsEveryMessageThroughFewerSessions) {
+  SetSessions(64);
+  AddEvent("welcome", 0);
+  AddSubscribers("s", 80, kDay0 + 5);
+  sink.LimitSessionsAtOnce(5);
+  EXPECT_EQ(Pass(true), PassEnd::Completed);
+  EXPECT_EQ(sink.Count(), 80);
+  for (const auto& [key, n] : sink.Counts()) EXPECT_EQ(n, 1) << key.first;
+  EXPECT_GT(sink.RefusedOverLimit(), 0) << "the limit was reached";
+  EXPECT_LE(sink.MostOpenAtOnce(), 5);
+  EXPECT_EQ(Count("TempLastEventSentTime IS NULL and LastEventSentTime IS NOT NULL"), 80);
+  EXPECT_EQ(StatusLinesWith("failed 3 sessions in a row"), 0);
+  EXPECT_EQ(LastStatus(), "");
+}
+
 // A refusal, for good or for now, is its recipient's: the other sessions go on, and the
 // pass counts it as one session at a time would.
 TEST_F(SeveralSessions, ARefusedRecipientDoesNotDisturbTheOthers) {

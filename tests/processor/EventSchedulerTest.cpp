@@ -184,6 +184,78 @@ TEST_F(EventSchedulerTest, DueMessagesOverDays) {
   }
 }
 
+// The place in the sequence decides what is due, with the age rule: a welcome that goes
+// out after midnight, or one deferred while the next event is already due by age, holds
+// up nothing and is never skipped. Every event goes once, in order.
+TEST_F(EventSchedulerTest, EachEventOfTheSequenceGoesOnceAndInOrderWhateverTheDelays) {
+  struct Run {
+    double when;
+    const char* rcptReply;  // nullptr: the relay takes every message
+    Sent expected;
+  };
+  struct Case {
+    const char* name;
+    double added;
+    std::vector<Run> runs;
+  };
+  const double d0 = Day(2026, 3, 2);
+  const char* a = "a@example.com";
+  auto sent = [&](std::initializer_list<const char*> events) {
+    Sent out;
+    for (const char* e : events) out.push_back(std::string(a) + ":" + e);
+    return out;
+  };
+  const Case cases[] = {
+      {"the relay was down on the day of subscribing",
+       d0 + 0.5,
+       {{d0 + 0.6, MemorySmtp::kDrop, {}},
+        {d0 + 1.3, nullptr, sent({"welcome", "one"})},
+        {d0 + 2.3, nullptr, sent({"two"})},
+        {d0 + 3.3, nullptr, sent({"three"})},
+        {d0 + 4.3, nullptr, {}}}},
+      {"read at 23:59:57, welcomed at 00:00:02",
+       Day(2026, 3, 2, 23, 59, 57),
+       {{Day(2026, 3, 3, 0, 0, 2), nullptr, sent({"welcome", "one"})},
+        {Day(2026, 3, 4, 0, 10), nullptr, sent({"two"})},
+        {Day(2026, 3, 5, 0, 10), nullptr, sent({"three"})},
+        {Day(2026, 3, 9, 0, 10), nullptr, {}}}},
+      {"a greylisted welcome while day one is due",
+       d0 + 0.9,
+       {{d0 + 1.5, "450 4.7.1 greylisted, try again later", {}},
+        {d0 + 1.51, nullptr, sent({"welcome", "one"})},
+        {d0 + 1.52, nullptr, {}},
+        {d0 + 3.5, nullptr, sent({"two", "three"})}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reset();
+    for (const EventSpec& e : {EventSpec{"welcome", 0}, {"one", 1}, {"two", 2}, {"three", 3}}) AddEvent(e);
+    AddSubscriber({a, c.added});
+    std::map<std::string, int> times;
+    for (const Run& r : c.runs) {
+      smtp.replies.clear();
+      if (r.rcptReply) smtp.replies["RCPT"] = r.rcptReply;
+      const Sent got = RunAt(r.when);
+      EXPECT_EQ(got, r.expected) << "run at " << r.when - d0;
+      for (const std::string& m : got) ++times[m];
+    }
+    for (const auto& [message, n] : times) EXPECT_EQ(n, 1) << message;
+  }
+}
+
+// Rows written before the place in the sequence was kept (or naming a deleted event) are
+// judged by their last send time as they always were.
+TEST_F(EventSchedulerTest, ARowWithoutItsPlaceIsJudgedByItsLastSendTime) {
+  const double d0 = Day(2026, 3, 2, 10, 0);
+  AddEvent({"welcome", 0});
+  AddEvent({"one", 1});
+  AddEvent({"three", 3});
+  AddStaged({"old@example.com", d0, Value(d0 + 1.1), Value(), ""});      // had day one, by the old rule
+  AddStaged({"gone@example.com", d0, Value(d0 + 0.1), Value(), "gone"});  // had an event since deleted
+  EXPECT_EQ(RunAt(d0 + 3.1), (Sent{"gone@example.com:one", "old@example.com:three", "gone@example.com:three"}));
+  EXPECT_EQ(RunAt(d0 + 9.1), Sent{});
+}
+
 TEST_F(EventSchedulerTest, WhatASendRecords) {
   AddEvent({"first", 2});
   const int64_t second = AddEvent({"second", 2});
@@ -243,8 +315,10 @@ TEST_F(EventSchedulerTest, ThreeServerFailuresInARowEndThePass) {
 }
 
 // RFC 5321's reply classes: a message counts as done when the server accepted it (2xx)
-// or refused it for good (5xx); a 4xx reply, or a connection that broke or fell silent
-// before the final reply, leaves the subscriber due for the next run.
+// or the recipient was refused for good (a 5xx to RCPT TO, or to the message naming the
+// recipient). A refusal of the sender, the session or the message would meet every
+// subscriber alike: nobody is marked and the sending status says so. A 4xx reply, or a
+// connection that broke or fell silent before the final reply, leaves the subscriber due.
 TEST_F(EventSchedulerTest, EachReplyDecidesWhetherTheSubscriberIsMarked) {
   struct Case {
     const char* step;
@@ -255,13 +329,26 @@ TEST_F(EventSchedulerTest, EachReplyDecidesWhetherTheSubscriberIsMarked) {
   };
   const char* lost = "Error: SMTP connection lost, retried at next run";
   const char* deferred = "Error: SMTP server deferred a message, retried at next run";
+  const char* senderRefused = "Error: SMTP server refused the sender, nothing sent";
+  const char* messageRefused = "Error: SMTP server refused the message, retried at next run";
   const Case cases[] = {
       {"END", "250 2.0.0 queued", true, "", false},
       {"RCPT", "550 5.1.1 no such user", true, "", false},
-      {"END", "554 5.7.1 rejected as spam", true, "", false},
-      {"RCPT", "451 4.7.1 greylisted, try again later", false, deferred, false},
-      {"MAIL", "452 4.3.1 insufficient system storage", false, deferred, false},
-      {"END", "451 4.3.0 try again later", false, deferred, false},
+      {"RCPT", "550 5.3.0 Error: command failed", true, "", false},
+      {"RCPT", "550 5.1.1 <a@example.com>: Recipient address rejected: User unknown in relay recipient table", true,
+       "", false},
+      {"END", "550 5.1.1 mailbox unavailable", true, "", false},
+      {"END", "554 delivery to a@example.com refused", true, "", false},
+      {"END", "554 5.7.1 rejected as spam", false, messageRefused, true},
+      {"DATA", "554 5.5.1 Error: no valid recipients", false, messageRefused, true},
+      {"MAIL", "550 5.7.1 sender rejected", false, senderRefused, true},
+      {"MAIL", "530 5.7.0 Must issue a STARTTLS command first", false, senderRefused, true},
+      {"MAIL", "530 5.7.0 authentication required", false, senderRefused, true},
+      {"RCPT", "554 5.7.1 <a@example.com>: Relay access denied", false, senderRefused, true},
+      {"RCPT", "530 5.7.0 Authentication required", false, senderRefused, true},
+      {"RCPT", "451 4.7.1 greylisted, try again later", false, deferred, true},
+      {"MAIL", "452 4.3.1 insufficient system storage", false, deferred, true},
+      {"END", "451 4.3.0 try again later", false, deferred, true},
       {"MAIL", "421 4.7.0 too many connections", false, lost, true},
       {"END", "421 4.4.2 timeout, closing", false, lost, true},
       {"END", MemorySmtp::kSilent, false, lost, true},
@@ -300,7 +387,7 @@ TEST_F(EventSchedulerTest, RefusedAuthenticationAndRefusedRecipient) {
   for (const std::string& l : status.Lines()) logged |= l.ends_with(" - Error: SMTP Authenication failed");
   EXPECT_TRUE(logged);
 
-  // A refusal after the connection counts as sent, and the session still quits.
+  // A refusal of the recipient counts as sent, and the session still quits.
   smtp.refusePassword = false;
   smtp.refuseRecipient = true;
   EXPECT_EQ(RunAt(Day(2026, 1, 1, 13, 0)), Sent{"a@example.com:welcome"});
@@ -309,18 +396,88 @@ TEST_F(EventSchedulerTest, RefusedAuthenticationAndRefusedRecipient) {
   EXPECT_FALSE(Column("LastEventSentTime", "a@example.com").IsNull());
 }
 
-TEST_F(EventSchedulerTest, AnErrorInsideThePassStopsItWithoutTheCommit) {
+// A message the server took whose mark cannot be written (a full disk, an I/O error, a
+// lock held past the time-out) would go again at the next run, and so would every later
+// one: the pass ends before the next message is handed over.
+TEST_F(EventSchedulerTest, AMarkThatCannotBeWrittenEndsThePassBeforeTheNextMessage) {
   AddEvent({"welcome", 0});
-  AddSubscriber({"a@example.com", Day(2026, 1, 1)});
-  AddSubscriber({"b@example.com", Day(2026, 1, 1)});
+  for (const char* a : {"a@example.com", "b@example.com", "c@example.com", "d@example.com"})
+    AddSubscriber({a, Day(2026, 1, 1)});
   db.Subscribers().Execute("CREATE TRIGGER fail_b BEFORE UPDATE OF TempLastEventSentTime ON " + SubscriberTable(id) +
                            " WHEN NEW.EmailAddress='b@example.com' BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END");
   SetClock(Day(2026, 1, 1, 12, 0));
-  scheduler.ProcessEvents(id, "smtp.example", "", "", false, true);
+  EXPECT_EQ(scheduler.ProcessEvents(id, "smtp.example", "", "", false, true), PassEnd::NotRecorded);
+  EXPECT_EQ(smtp.Recipients(), (std::vector<std::string>{"a@example.com", "b@example.com"}))
+      << "c and d are not handed over";
   EXPECT_EQ(StagedRows(), 1);  // a's send time stays staged
   EXPECT_TRUE(Column("LastEventSentTime", "a@example.com").IsNull());
-  EXPECT_NE(test::ReadWholeFile(db.Folder() + "/debug/tracepop.log").find(" frmProcess/ProcessEvents: "),
-            std::string::npos);
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+  EXPECT_NE(trace.find(" frmProcess/ProcessEvents: the message of event "), std::string::npos) << trace;
+  EXPECT_NE(trace.find("disk I/O error; sending stopped"), std::string::npos) << trace;
+
+  // While the table still cannot be written, nothing goes at all: not even the message
+  // whose mark failed.
+  db.Subscribers().Execute("CREATE TRIGGER fail_all BEFORE UPDATE ON " + SubscriberTable(id) +
+                           " BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+  EXPECT_EQ(scheduler.ProcessEvents(id, "smtp.example", "", "", false, true), PassEnd::NotRecorded);
+  EXPECT_EQ(smtp.Recipients().size(), 2u);
+
+  // Mended, the pass sends the rest, and b's message once more (the one in flight).
+  db.Subscribers().Execute("DROP TRIGGER fail_all");
+  db.Subscribers().Execute("DROP TRIGGER fail_b");
+  EXPECT_EQ(scheduler.ProcessEvents(id, "smtp.example", "", "", false, true), PassEnd::Completed);
+  EXPECT_EQ(smtp.Recipients(), (std::vector<std::string>{"a@example.com", "b@example.com", "b@example.com",
+                                                         "c@example.com", "d@example.com"}));
+}
+
+// Another program holds the subscriber file's write lock past the busy time-out: the mark
+// waits its time, fails, and the pass ends there, the same as on a full disk.
+TEST_F(EventSchedulerTest, ALockHeldPastTheTimeOutEndsThePassLikeAFullDisk) {
+  AddEvent({"welcome", 0});
+  for (const char* a : {"a@example.com", "b@example.com", "c@example.com"}) AddSubscriber({a, Day(2026, 1, 1)});
+  Connection::Options quick;
+  quick.busyTimeoutMs = 50;
+  Connection subscribers = Connection::Open(db.Folder() + "/subscribers.sto", quick);
+  ctx.subscribers = &subscribers;
+  Connection holder = Connection::Open(db.Folder() + "/subscribers.sto");
+  smtp.onMessageEnd = [&] {
+    if (smtp.Mails().size() == 1) holder.Execute("BEGIN EXCLUSIVE");
+  };
+  SetClock(Day(2026, 1, 1, 12, 0));
+  EXPECT_EQ(scheduler.ProcessEvents(id, "smtp.example", "", "", false, true), PassEnd::NotRecorded);
+  EXPECT_EQ(smtp.Mails().size(), 1u);
+  holder.Execute("ROLLBACK");
+  EXPECT_EQ(scheduler.ProcessEvents(id, "smtp.example", "", "", false, true), PassEnd::Completed);
+  EXPECT_EQ(smtp.Recipients(), (std::vector<std::string>{"a@example.com", "a@example.com", "b@example.com",
+                                                         "c@example.com"}));
+  ctx.subscribers = &db.Subscribers();
+}
+
+// A relay that refuses the sender (or asks for authentication that was never set up)
+// used to have every due subscriber marked, event after event, with nothing delivered.
+TEST_F(EventSchedulerTest, ARefusedSenderUsesUpNoEventOfTheSequence) {
+  AddEvent({"welcome", 0});
+  AddEvent({"one", 1});
+  for (const char* a : {"a@example.com", "b@example.com", "c@example.com", "d@example.com"})
+    AddSubscriber({a, Day(2026, 1, 1, 9, 0)});
+  smtp.replies["MAIL"] = "530 5.7.0 Must issue a STARTTLS command first";
+  EXPECT_EQ(RunAt(Day(2026, 1, 1, 12, 0)), Sent{});
+  EXPECT_EQ(RunAt(Day(2026, 1, 2, 12, 0)), Sent{});
+  EXPECT_EQ(smtp.Sessions(), 6) << "three sessions a pass, as for any failing server";
+  EXPECT_EQ(StagedRows(), 0);
+  EXPECT_FALSE(Marked("a@example.com"));
+  EXPECT_EQ(LastStatus(), "Error: SMTP server refused the sender, nothing sent");
+  EXPECT_EQ(db.Config().Scalar("select LastSMTPStatus from tblStatus").AsInteger(), -1);
+  const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+  EXPECT_NE(trace.find("the SMTP server refused the sender or the session (to a@example.com): 530 5.7.0 Must issue a "
+                       "STARTTLS command first"),
+            std::string::npos)
+      << trace;
+
+  smtp.replies.clear();
+  EXPECT_EQ(RunAt(Day(2026, 1, 2, 12, 15)),
+            (Sent{"a@example.com:welcome", "b@example.com:welcome", "c@example.com:welcome", "d@example.com:welcome",
+                  "a@example.com:one", "b@example.com:one", "c@example.com:one", "d@example.com:one"}));
 }
 
 TEST_F(EventSchedulerTest, AddressesAndBodiesOfTheMessage) {

@@ -264,6 +264,26 @@ TEST_F(ProcessRunTest, AStopRequestEndsTheRunAndIsRecorded) {
   EXPECT_FALSE(Status("LastOstrelRun").IsNull());
 }
 
+// A mark that could not be written ends the event phase for every autoresponder (their
+// marks go to the same file) and is recorded; when even that cannot be written, the run
+// says so to its caller, which reports it on standard error and fails.
+TEST_F(ProcessRunTest, AMarkThatCannotBeWrittenStopsSendingForTheWholeRun) {
+  const int64_t a = db.AddAutoresponder("a", true);
+  const int64_t b = db.AddAutoresponder("b", true);
+  events.ends = {{0, PassEnd::NotRecorded}};
+  EXPECT_EQ(RunFor(0), RunOutcome::Completed);
+  EXPECT_EQ(events.Passes(), (std::vector<std::pair<int64_t, bool>>{{a, true}}));
+  EXPECT_EQ(StatusOf(a), "Error: the database cannot be written, sending stopped");
+  EXPECT_EQ(StatusOf(b), "OK");
+  EXPECT_EQ(Status("LastSMTPStatus").AsInteger(), -1);
+  EXPECT_FALSE(Status("LastOstrelRun").IsNull());
+
+  events.calls.clear();
+  db.Config().Execute("CREATE TRIGGER full BEFORE UPDATE OF LastStatus ON tblAutoresponders WHEN NEW.LastStatus LIKE"
+                      " 'Error: the database%' BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+  EXPECT_EQ(RunFor(0), RunOutcome::SendingStoppedUnrecorded);
+}
+
 TEST_F(ProcessRunTest, NullMailboxColumnsReadAsEmpty) {
   db.AddAutoresponder("a", true, "pop.a");
   db.Config().Execute(

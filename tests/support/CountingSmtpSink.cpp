@@ -76,13 +76,21 @@ void CountingSmtpSink::Run() {
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     ++connections_;
+    bool overLimit = false;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       ++serving_;
-      if (++open_ > mostOpen_) mostOpen_ = open_;
+      const int limit = limit_.load();
+      overLimit = limit > 0 && open_ >= limit;
+      if (!overLimit && ++open_ > mostOpen_) mostOpen_ = open_;
     }
-    std::thread([this, fd] {
-      if (!Serve(fd)) Leave();
+    std::thread([this, fd, overLimit] {
+      if (overLimit) {
+        ++refusedOverLimit_;
+        SendAll(fd, "421 4.7.0 sink.test too many connections from your host\r\n");
+      } else if (!Serve(fd)) {
+        Leave();
+      }
       ::close(fd);
       const std::lock_guard<std::mutex> lock(mutex_);
       --serving_;

@@ -38,6 +38,10 @@ class CountingSmtpSink {
   // From the moment `count` messages are counted, every new session is greeted with a
   // 421 and closed (a relay going down); sessions open by then go on as before.
   void FailNewSessionsAfter(long long count) { failAfter_ = count; }
+  // A connection made while `sessions` are open is greeted with a 421 and closed, as a
+  // relay that limits the connections of one client does.
+  void LimitSessionsAtOnce(int sessions) { limit_ = sessions; }
+  int RefusedOverLimit() const { return refusedOverLimit_.load(); }
 
   long long Count() const { return count_.load(); }
   // Messages received, by (recipient, subject).
@@ -64,6 +68,8 @@ class CountingSmtpSink {
   std::atomic<bool> stop_{false};
   std::atomic<long long> count_{0};
   std::atomic<long long> failAfter_{-1};
+  std::atomic<int> limit_{0};
+  std::atomic<int> refusedOverLimit_{0};
   std::atomic<int> connections_{0};
   std::atomic<int> mostOpen_{0};
   mutable std::mutex mutex_;
