@@ -1,5 +1,7 @@
 #include "processor/BounceStatus.h"
 
+#include "processor/HeaderFields.h"
+#include "processor/TextSearch.h"
 #include "store/Text.h"
 
 #include <cctype>
@@ -32,6 +34,30 @@ constexpr std::string_view kBouncePhrases[] = {
     " 554 ",
     "The recipient name is not recognized",
 };
+
+// How the subjects of reports begin (letter case ignored). People's replies begin with
+// "Re:", so a report's subject quoted in a reply does not count.
+constexpr std::string_view kReportSubjects[] = {
+    "Undeliverable",
+    "Undelivered Mail",
+    "Undelivered Message",
+    "Delivery Status Notification",
+    "Delivery Notification",
+    "Delivery Failure",
+    "Delivery failed",
+    "Delivery has failed",
+    "Mail delivery failed",
+    "Returned mail",
+    "failure notice",
+    "Non-delivery",
+    "Nondeliverable",
+    "Mail System Error",
+    "Delayed Mail",
+    "Warning: could not send message",
+};
+
+// The local parts of the senders of reports.
+constexpr std::string_view kReportSenders[] = {"MAILER-DAEMON", "postmaster"};
 
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
@@ -68,15 +94,49 @@ std::string_view MessageBody(std::string_view messageText) {
   }
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && StartsWithNoCase(a, b); }
+
+// "multipart/report; report-type=..." with any report type, in any letter case.
+bool IsReportContentType(const std::string& value) {
+  const size_t end = value.find_first_of("; \t(");
+  return EqualsNoCase(std::string_view(value).substr(0, end), "multipart/report");
+}
+
+// A null return path: "<>", blanks allowed inside.
+bool IsNullReturnPath(const std::string& value) {
+  std::string bare;
+  for (char c : value)
+    if (c != ' ' && c != '\t') bare += c;
+  return bare == "<>";
+}
+
+// Whether the header block says the message is a report (see the header file).
+bool IsReportByStructure(std::string_view messageText) {
+  if (const auto type = HeaderField(messageText, "Content-Type"); type && IsReportContentType(*type)) return true;
+  if (const auto path = HeaderField(messageText, "Return-Path"); path && IsNullReturnPath(*path)) return true;
+  const std::string local = SenderOf(messageText).localPart;
+  for (std::string_view sender : kReportSenders)
+    if (EqualsNoCase(local, sender)) return true;
+  const std::string subject = SubjectOf(messageText);
+  for (std::string_view start : kReportSubjects)
+    if (StartsWithNoCase(subject, start)) return true;
+  return false;
+}
+
+bool HasBouncePhrase(std::string_view messageText) {
+  // Blanks in front, as for the code, so that " 550 " matches at the very start.
+  const std::string work = std::string(7, ' ') + std::string(messageText);
+  for (std::string_view phrase : kBouncePhrases)
+    if (FindNoCase(work, phrase) != std::string_view::npos) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string GetBounceStatusCode(std::string_view messageText) {
   std::string code = ScanStatusCode(MessageBody(messageText));
-  if (!code.empty()) return code;
-  // Blanks in front, as for the code, so that " 550 " matches at the very start.
-  const std::string work = std::string(7, ' ') + std::string(messageText);
-  for (std::string_view phrase : kBouncePhrases)
-    if (FindNoCase(work, phrase) != std::string_view::npos) return "5.1.1";
+  if (IsReportByStructure(messageText)) return code.empty() ? "5.1.1" : code;
+  if (!code.empty() && HasBouncePhrase(messageText)) return code;
   return "";
 }
 

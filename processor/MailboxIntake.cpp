@@ -16,6 +16,14 @@ namespace {
 
 constexpr size_t kMaxAddressLength = 100;  // the width of EmailAddress
 
+// A row of the subscriber table that cannot be read or written (a lock held past the
+// busy time-out, a read-only file): reading stops, and the message stays on the server.
+constexpr const char* kStatusIntakeNotRecorded = "Error: the database cannot be written, mailbox reading stopped";
+
+constexpr const char* kReportNotSubscribed = "Delivery report not subscribed: ";
+constexpr const char* kUnsafeSenderTrace =
+    "frmProcess:ReadPOP: sender address holding a control character, blank or angle bracket not subscribed: ";
+
 void Trace(const std::string& message) { TracePop(message); }
 
 // An address from a mailbox as a trace line may show it: control characters as \xNN, and
@@ -39,9 +47,9 @@ long long LeadingCount(const std::string& text) {
 }
 
 // The message itself within what the server sent for it: a POP3 reply without its status
-// line and its "." line, an IMAP4 answer's RFC822 literal. The reply codes and numbers of
-// that framing ("+OK 550 octets", "* 550 FETCH") must not make the delivery report
-// check take a person's message for a report.
+// line and its "." line, an IMAP4 answer's RFC822 literal. The sender, the subject and
+// the delivery report check read only this: the reply codes and numbers of the framing
+// ("+OK 550 octets", "* 550 FETCH") are not the message's.
 std::string_view MessageProper(std::string_view received, bool pop) {
   if (pop) {
     const size_t start = received.find("\r\n");
@@ -105,7 +113,17 @@ void MailboxIntake::ReadPOP(const std::string& server, const std::string& userNa
                  true);
         continue;
       }
-      ApplyMessage(autoresponderId, message, MessageProper(message, pop));
+      try {
+        ApplyMessage(autoresponderId, MessageProper(message, pop));
+      } catch (const DbError& e) {
+        // Neither DELE nor STORE for this message, nor QUIT or CLOSE: the server keeps it
+        // and its sender is read again next run.
+        TracePop(std::string("frmProcess:ReadPOP: ") + e.what(), true);
+        ctx_.SetPOPProblemStatus(true);
+        ctx_.SetLastAutoresponderStatus(kStatusIntakeNotRecorded);
+        socket.Abort();
+        return;
+      }
 
       if (pop) {
         std::string reply;
@@ -217,21 +235,35 @@ MailboxIntake::Step MailboxIntake::OpenImap(MailboxSession& s, const std::string
   return Step::Continue;
 }
 
-void MailboxIntake::ApplyMessage(int64_t autoresponderId, const std::string& message, std::string_view proper) {
-  const std::string sender = MessageSender(message);
-  const std::string subject = MessageSubject(message);
-  if (sender.empty()) return;
+void MailboxIntake::ApplyMessage(int64_t autoresponderId, std::string_view message) {
+  const MailboxAddress from = SenderOf(message);
+  if (from.text.empty()) return;  // no sender at all
+  // Judged only where it decides: for a sender not on the list.
+  auto isReport = [&] { return !GetBounceStatusCode(message).empty(); };
+  if (!from.WellFormed()) {
+    if (isReport()) {
+      ctx_.LogStatus(kReportNotSubscribed + Printable(from.text));
+    } else if (!IsSafeEnvelopeAddress(from.text)) {
+      TracePop(kUnsafeSenderTrace + Printable(from.text), true);
+    } else {
+      TracePop("frmProcess:ReadPOP: sender line without a usable address not subscribed: " + Printable(from.text),
+               true);
+    }
+    return;
+  }
+  const std::string& sender = from.address;
   const std::string table = SubscriberTable(autoresponderId);
   RowSet rows = ctx_.subscribers->Query("select * from " + table + " where EmailAddress=?", {sender});
   if (rows.Eof()) {
-    if (!GetBounceStatusCode(proper).empty()) return;  // a delivery report
+    if (isReport()) {
+      ctx_.LogStatus(kReportNotSubscribed + Printable(sender));
+      return;
+    }
     // Subscribers' addresses end up in SMTP commands; one that could break a command
     // line is never taken. The message is deleted all the same, or it would come back
     // every run.
     if (!IsSafeEnvelopeAddress(sender)) {
-      TracePop("frmProcess:ReadPOP: sender address holding a control character, blank or angle bracket not "
-               "subscribed: " + Printable(sender),
-               true);
+      TracePop(kUnsafeSenderTrace + Printable(sender), true);
       return;
     }
     if (sender.size() > kMaxAddressLength) {
@@ -242,7 +274,7 @@ void MailboxIntake::ApplyMessage(int64_t autoresponderId, const std::string& mes
     }
     ctx_.subscribers->Execute("insert into " + table + " (EmailAddress, AddedDate) values (?, now())", {sender});
     ctx_.LogStatus("New subscriber: " + sender);
-  } else if (FindNoCase(subject, "unsubscribe") == std::string::npos) {
+  } else if (FindNoCase(SubjectOf(message), "unsubscribe") == std::string::npos) {
     ctx_.LogStatus("New subscriber already in list: " + sender);
   } else {
     ctx_.subscribers->Execute("update " + table + " set UnsubscribeDate=now() where SubscriberID=?",

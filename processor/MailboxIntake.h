@@ -31,9 +31,9 @@ class MailboxIntake : public MailboxReader {
                bool tls, long long& count);
   Step OpenImap(MailboxSession& s, const std::string& server, const std::string& user, const std::string& password,
                 bool tls, const std::string& folder, long long& count);
-  // message: all the server sent for it (the sender and subject are read there);
-  // proper: the message alone (the delivery report check reads only that).
-  void ApplyMessage(int64_t autoresponderId, const std::string& message, std::string_view proper);
+  // message: the message alone, without the framing of the server's reply. A failing
+  // statement of the subscriber table throws DbError.
+  void ApplyMessage(int64_t autoresponderId, std::string_view message);
 
   RunContext& ctx_;
   Limits limits_;

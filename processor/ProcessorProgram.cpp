@@ -1,6 +1,5 @@
 #include "processor/ProcessorProgram.h"
 
-#include "mail/DateLine.h"
 #include "store/DataFolder.h"
 #include "store/Trace.h"
 
@@ -41,8 +40,6 @@ int ProcessorProgram::StartUp(std::string& error) {
     error = "a processing run is already active for " + ctx_.dataFolder;
     return kExitAlreadyRunning;
   }
-  ctx_.utcBiasMinutes = GetTimeZoneOffset();
-  ctx_.utcOffset = OffsetText(ctx_.utcBiasMinutes);
 
   Connection::Options options;
   options.busyTimeoutMs = DatabaseTimeoutMs();

@@ -18,8 +18,6 @@ namespace ar {
 struct RunContext {
   std::string dataFolder;
   bool debug = false;
-  std::string utcOffset = "+0000";  // the offset text of the Date line
-  int utcBiasMinutes = 0;           // the same offset as the time zone bias
   Connection* config = nullptr;
   Connection* subscribers = nullptr;
   StatusList* status = nullptr;

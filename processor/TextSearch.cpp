@@ -1,10 +1,20 @@
 #include "processor/TextSearch.h"
 
-#include "processor/Addresses.h"
+#include "processor/EncodedWords.h"
+#include "processor/HeaderFields.h"
 
 #include "store/Text.h"
 
 namespace ar {
+namespace {
+
+// What follows the server's first line; nothing when the line never ends.
+std::string_view AfterFirstLine(std::string_view received) {
+  const size_t end = received.find("\r\n");
+  return end == std::string_view::npos ? std::string_view() : received.substr(end + 2);
+}
+
+}  // namespace
 
 std::string ExtractBetween(std::string_view text, std::string_view startMark, std::string_view endMark) {
   const size_t start = FindNoCase(text, startMark);
@@ -26,10 +36,18 @@ std::string ExtractString(std::string_view text, std::string_view startMark, std
   return TrimBlanks(text.substr(from, end - from));
 }
 
-std::string MessageSender(std::string_view received) {
-  return TrimBlanks(EmailAddressOnly(ExtractBetween(received, "\r\nFrom:", "\r")));
+MailboxAddress SenderOf(std::string_view message) {
+  const std::optional<std::string> from = HeaderField(message, "From");
+  return from ? FirstMailbox(*from) : MailboxAddress{};
 }
 
-std::string MessageSubject(std::string_view received) { return ExtractBetween(received, "\r\nsubject:", "\r"); }
+std::string SubjectOf(std::string_view message) {
+  const std::optional<std::string> subject = HeaderField(message, "Subject");
+  return subject ? TrimBlanks(DecodeEncodedWords(*subject)) : std::string();
+}
+
+std::string MessageSender(std::string_view received) { return SenderOf(AfterFirstLine(received)).address; }
+
+std::string MessageSubject(std::string_view received) { return SubjectOf(AfterFirstLine(received)); }
 
 }  // namespace ar

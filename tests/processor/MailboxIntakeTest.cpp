@@ -39,6 +39,11 @@ Script& PopTake(Script& s, int i, const std::string& message) {
       .Exchange("DELE " + n + "\r\n", "+OK deleted\r\n");
 }
 
+std::string Fetch(int i, const std::string& message) {
+  return "* " + std::to_string(i) + " FETCH (RFC822 {" + std::to_string(message.size()) + "}\r\n" + message + ")\r\n" +
+         "01 OK Fetch completed (0.001 + 0.000 secs).\r\n";
+}
+
 Script& PopQuit(Script& s) { return s.Exchange("QUIT\r\n", "+OK bye\r\n").ExpectClosed(); }
 
 struct Row {
@@ -129,8 +134,13 @@ TEST_F(MailboxIntakeTest, WhatOneMessageDoesToTheList) {
       {"an unknown sender writing unsubscribe is subscribed", {}, Message("dora@example.com", "unsubscribe"),
        {{"dora@example.com", false}}, "New subscriber: dora@example.com"},
       {"a delivery report adds nothing", {},
-       Message("MAILER-DAEMON@mx.example.com", "failure", "Remote host said: (#5.1.1) no such user"), {}, ""},
-      {"a report by phrase adds nothing", {}, Message("postmaster@mx.example.com", "x", "Unknown User here"), {}, ""},
+       Message("MAILER-DAEMON@mx.example.com", "failure", "Remote host said: (#5.1.1) no such user"), {},
+       "Delivery report not subscribed: MAILER-DAEMON@mx.example.com"},
+      {"a report from postmaster adds nothing", {}, Message("postmaster@mx.example.com", "x", "Unknown User here"), {},
+       "Delivery report not subscribed: postmaster@mx.example.com"},
+      {"a person's code and phrase together make a report", {},
+       Message("ann@example.com", "x", "Remote host said: 550 5.1.1 unknown user"), {},
+       "Delivery report not subscribed: ann@example.com"},
       {"no From line adds nothing", {}, Message("", "anonymous"), {}, ""},
       {"an apostrophe selects only its own row", {{"obrien@example.com", false}},
        Message("o'brien@example.com", "hello"), {{"obrien@example.com", false}, {"o'brien@example.com", false}},
@@ -176,6 +186,149 @@ TEST_F(MailboxIntakeTest, VersionNumbersInHeadersDoNotMakeAPersonsMailAReport) {
   Read(server.Address());
   ExpectScripted(server);  // every message, report or not, was deleted
   EXPECT_EQ(Rows(), (std::vector<Row>{{"nora@example.com", false}, {"ken@example.org", false}}));
+  std::vector<std::string> reports;
+  for (const std::string& line : Log())
+    if (line.rfind("Delivery report not subscribed: ", 0) == 0) reports.push_back(line.substr(32));
+  EXPECT_EQ(reports, (std::vector<std::string>{"MAILER-DAEMON@mx.example.com", "MAILER-DAEMON@mx.example.com",
+                                               "postmaster@mail.example.net"}));
+}
+
+// The sender as a mail reader takes it: the header block's From field, unfolded, its first
+// mailbox; the list gets the address alone.
+TEST_F(MailboxIntakeTest, TheSenderIsTheFirstMailboxOfTheFromField) {
+  struct Case {
+    const char* name;
+    std::string header;  // the fields above Subject and Date
+    std::string body;
+    std::vector<std::string> added;
+    std::string logged;  // a progress line expected, or empty
+    std::string traced;  // a forced trace line expected, or empty
+  };
+  const std::string longAddress = std::string(95, 'a') + "@example.com";
+  const Case cases[] = {
+      {"a folded encoded display name", "From: =?UTF-8?B?QW5uIFNtaXRo?=\r\n <ann@example.com>\r\n", "Hi",
+       {"ann@example.com"}, "New subscriber: ann@example.com", ""},
+      {"an encoded display name in quotes", "From: \"=?ISO-8859-1?Q?J=F6rg_Lee?=\" <jorg@example.com>\r\n", "Hi",
+       {"jorg@example.com"}, "", ""},
+      {"a comment after the address", "From: ann@example.com (Ann)\r\n", "Hi", {"ann@example.com"}, "", ""},
+      {"a \"<\" in the quoted display name", "From: \"Smith <IT>\" <ann@example.com>\r\n", "Hi",
+       {"ann@example.com"}, "", ""},
+      {"a display name with a comma not quoted", "From: Smith, Ann <ann@example.com>\r\n", "Hi", {"ann@example.com"},
+       "", ""},
+      {"two addresses: the first", "From: ann@example.com, bob@example.com\r\n", "Hi", {"ann@example.com"}, "", ""},
+      {"a group: its first member", "From: Team: ann@x.org, bob@x.org;\r\n", "Hi", {"ann@x.org"}, "", ""},
+      {"no From field, a From quoted in the body", "Reply-To: r@example.com\r\n",
+       "---- Forwarded ----\r\nFrom: quoted@example.com\r\nSubject: old\r\n", {}, "", ""},
+      {"a lone 550 in a person's body", "From: Pat <pat@example.com>\r\n", "I paid 550 dollars.", {"pat@example.com"},
+       "New subscriber: pat@example.com", ""},
+      {"a lone 2.1.3 in a person's body", "From: pat@example.com\r\n", "Version 2.1.3 is out.", {"pat@example.com"},
+       "", ""},
+      {"a null return path", "Return-Path: <>\r\nFrom: notices@example.net\r\n", "Not delivered.", {},
+       "Delivery report not subscribed: notices@example.net", ""},
+      {"an address without a domain", "From: =?UTF-8?B?QW5uIFNtaXRo?=\r\n", "Hi", {}, "",
+       "frmProcess:ReadPOP: sender line without a usable address not subscribed: =?UTF-8?B?QW5uIFNtaXRo?="},
+      {"longer than the column", "From: " + longAddress + "\r\n", "Hi", {}, "",
+       "frmProcess:ReadPOP: sender address longer than 100 characters not subscribed: " + longAddress},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db.Subscribers().Execute("delete from " + SubscriberTable(id));
+    status = StatusList();
+    const std::string message = "Received: from mx.example.com\r\n" + c.header +
+                                "Subject: hello\r\nDate: Mon, 5 Jan 2009 14:03:09 +0100\r\n\r\n" + c.body + "\r\n";
+    Script script = PopLogin(1);
+    PopTake(script, 1, message);
+    test::FakeServer server({PopQuit(script)});
+    Read(server.Address());
+    ExpectScripted(server);  // deleted, whatever it held
+    std::vector<Row> added;
+    for (const std::string& a : c.added) added.push_back({a, false});
+    EXPECT_EQ(Rows(), added);
+    if (!c.logged.empty()) {
+      EXPECT_TRUE(Logged(c.logged));
+    }
+    if (!c.traced.empty()) {
+      const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+      EXPECT_NE(trace.find(c.traced + "\r\n"), std::string::npos) << trace;
+    }
+  }
+}
+
+// A subscriber row that cannot be read or written ends the mailbox at once, the message
+// still on the server: POP3 deletes only at QUIT, IMAP4 only what it flagged.
+TEST_F(MailboxIntakeTest, ADatabaseThatCannotBeWrittenStopsReadingAndKeepsTheMessage) {
+  AddRow("known@example.com");
+  const std::string known = Message("known@example.com", "hi");
+  const std::string fresh = Message("new@example.com", "hi");
+  const std::string path = db.Subscribers().Path();
+  Connection::Options noWait;  // a lock held is refused at once: the test never waits
+  noWait.busyTimeoutMs = 0;
+  Connection::Options readOnly = noWait;
+  readOnly.readOnly = true;
+
+  auto pop = [&] {
+    Script s = PopLogin(3);
+    PopTake(s, 1, known);  // nothing to write: taken and deleted
+    s.Exchange("RETR 2\r\n", "+OK\r\n" + fresh + ".\r\n").ExpectClosed();  // no DELE 2, no QUIT
+    return s;
+  };
+  Script imap;
+  imap.Send("* OK ready\r\n")
+      .Exchange("01 LOGIN ann s3cret\r\n", "01 OK Logged in\r\n")
+      .Exchange("01 SELECT INBOX\r\n", "* 2 EXISTS\r\n01 OK Select completed.\r\n")
+      .Exchange("01 FETCH 1 RFC822\r\n", Fetch(1, fresh))
+      .ExpectClosed();  // no STORE, no CLOSE
+
+  struct Case {
+    const char* name;
+    const char* type;
+    Script script;
+    const Connection::Options* options;
+    std::vector<std::string> hold;  // what another program does on the file first
+    const char* error;  // in the trace line
+  };
+  std::vector<Case> cases;
+  // Writers are locked out, readers still read: the insert fails.
+  const std::vector<std::string> writeLock = {"BEGIN EXCLUSIVE"};
+  // The look-up itself fails.
+  const std::vector<std::string> dropTable = {"drop table " + SubscriberTable(id)};
+  cases.push_back({"the file locked by another program (POP3)", "POP3", pop(), &noWait, writeLock, "database is locked"});
+  cases.push_back({"the file locked by another program (IMAP4)", "IMAP4", imap, &noWait, writeLock, "database is locked"});
+  cases.push_back({"a read-only file", "POP3", pop(), &readOnly, {}, "readonly"});
+  cases.push_back({"the subscriber table missing", "POP3",
+                   PopLogin(3).Exchange("RETR 1\r\n", "+OK\r\n" + known + ".\r\n").ExpectClosed(), &noWait, dropTable,
+                   "no such table"});
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db.Config().Execute("update tblAutoresponders set LastStatus='OK'");
+    db.Config().Execute("update tblStatus set LastPOPStatus=0");
+    status = StatusList();
+    Connection intakeConnection = Connection::Open(path, *c.options);
+    ctx.subscribers = &intakeConnection;
+    {
+      Connection holder = Connection::Open(path, noWait);
+      for (const std::string& statement : c.hold) holder.Scalar(statement);
+      test::FakeServer server({c.script});
+      Read(server.Address(), c.type);
+      ExpectScripted(server);
+    }  // the other program ends: its locks go with it
+    ctx.subscribers = &db.Subscribers();
+    if (c.hold == dropTable) {
+      CreateSubscriberTable(db.Subscribers(), id);
+      AddRow("known@example.com");
+    }
+
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"known@example.com", false}}));
+    EXPECT_EQ(PopProblem(), -1);
+    EXPECT_EQ(LastStatus(), "Error: the database cannot be written, mailbox reading stopped");
+    EXPECT_EQ(socket.State(), SocketState::Closed);
+    EXPECT_FALSE(Logged("Closing POP account"));
+    EXPECT_FALSE(Logged("Closing IMAP account"));
+    const std::string trace = test::ReadWholeFile(db.Folder() + "/debug/tracepop.log");
+    const size_t line = trace.rfind("frmProcess:ReadPOP: ");
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_NE(trace.find(c.error, line), std::string::npos) << trace.substr(line);
+  }
 }
 
 // Addresses of subscribers end up in SMTP commands; one that could break a command line
@@ -184,7 +337,7 @@ TEST_F(MailboxIntakeTest, UnsafeSenderAddressesAreNeverSubscribed) {
   struct Case { std::string from; std::string traced; };
   const Case cases[] = {
       {"Ann Smith ann@example.com", "Ann Smith ann@example.com"},          // no brackets: the blank stays
-      {"<ann@example.com> (Ann)", "ann@example.com> (Ann"},                // a comment after the address
+      {"\"ann lee\"@example.com", "\"ann lee\"@example.com"},             // a quoted blank
       {"ann@example.com\nDATA", "ann@example.com\\x0aDATA"},             // a bare LF to smuggle a command
       {"Ann <ann\t@example.com>", "ann\\x09@example.com"},
       {"Ann <ann\x01@example.com>", "ann\\x01@example.com"},
@@ -292,11 +445,6 @@ TEST_F(MailboxIntakeTest, TheTraceHidesThePassword) {
 TEST_F(MailboxIntakeTest, AnUnknownServerTypeReadsNothing) {
   Read("127.0.0.1:1", "EXCHANGE");
   EXPECT_EQ(Log(), std::vector<std::string>{"Number of messages: 0"});
-}
-
-std::string Fetch(int i, const std::string& message) {
-  return "* " + std::to_string(i) + " FETCH (RFC822 {" + std::to_string(message.size()) + "}\r\n" + message + ")\r\n" +
-         "01 OK Fetch completed (0.001 + 0.000 secs).\r\n";
 }
 
 TEST_F(MailboxIntakeTest, ImapSessionReadsToTaggedCompletionsAndLiterals) {

@@ -15,19 +15,25 @@ TEST(TextSearch, ExtractBetweenFindsTheFirstHeaderLine) {
   EXPECT_EQ(ExtractBetween("\r\nFrom:\r\n", "\r\nFrom:", "\r"), "");
 }
 
-TEST(TextSearch, MessageSenderIsTheBareAddressOfTheFirstFromLine) {
+TEST(TextSearch, MessageSenderIsTheFirstMailboxOfTheHeaderBlock) {
   struct Case { const char* received; const char* sender; };
   const Case cases[] = {
       {"+OK\r\nFrom: Ann Smith <ann@example.com>\r\nFrom: late@example.com\r\n", "ann@example.com"},
       {"+OK\r\nfrom:\tann@example.com \r\n", "ann@example.com"},      // a tab before, a blank after
       {"+OK\r\nFrom: Ann < ann@example.com >\r\n", "ann@example.com"},  // blanks inside the brackets
+      {"+OK\r\nFrom: =?UTF-8?B?QW5uIFNtaXRo?=\r\n <ann@example.com>\r\n", "ann@example.com"},  // folded
+      {"+OK\r\nFrom: ann@example.com (Ann)\r\n", "ann@example.com"},
+      {"+OK\r\nSubject: fwd\r\n\r\nFrom: quoted@example.com\r\n", ""},  // only the header block counts
       {"+OK\r\nFrom: Ann <\r\n", ""},                                   // no address after "<"
       {"+OK\r\nFrom: ann@example.com", ""},                              // the line never ends
-      {"From: ann@example.com\r\n", ""},                                 // only after a line end
+      {"From: ann@example.com\r\n", ""},                                 // the server's own first line
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(MessageSender(c.received), c.sender) << c.received;
   EXPECT_EQ(MessageSubject("+OK\r\nSUBJECT:  Please unsubscribe \r\n"), "Please unsubscribe");
+  EXPECT_EQ(MessageSubject("+OK\r\nSubject: =?UTF-8?Q?Please_unsub?=\r\n =?UTF-8?Q?scribe?=\r\n"),
+            "Please unsubscribe");
+  EXPECT_EQ(MessageSubject("+OK\r\nFrom: a@b.c\r\n\r\nSubject: unsubscribe\r\n"), "");
 }
 
 TEST(TextSearch, ExtractStringLooksBackFromTheEndMark) {

@@ -1,5 +1,8 @@
 #include "tests/support/FakeServer.h"
 
+#include <mutex>
+#include <set>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -145,10 +148,17 @@ std::string Visible(const std::string& bytes) {
 }
 
 int UnusedLoopbackPort() {
-  int port = 0;
-  int fd = LoopbackListener(port);
-  ::close(fd);  // nothing listens there any more
-  return port;
+  // The kernel may hand a port just closed out again: a server given two ports in a row
+  // must not get the same one twice.
+  static std::mutex mutex;
+  static std::set<int> handedOut;
+  const std::lock_guard<std::mutex> lock(mutex);
+  for (;;) {
+    int port = 0;
+    int fd = LoopbackListener(port);
+    ::close(fd);  // nothing listens there any more
+    if (handedOut.insert(port).second) return port;
+  }
 }
 
 FakeServer::FakeServer(std::vector<Script> connections, std::optional<FakeServerTls> tls)
