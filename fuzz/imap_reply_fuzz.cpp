@@ -4,9 +4,9 @@
 // followed by n bytes of literal, whatever they hold, and then the same line goes on. The
 // answer kept is exactly the bytes read, unless they pass the size limit: then nothing
 // is kept and tooLarge is set.
+#include "base/Text.h"
 #include "fuzz/support/FuzzSupport.h"
-#include "processor/MailboxSession.h"
-#include "store/Text.h"
+#include "mail/MailboxSession.h"
 
 #include <optional>
 #include <string>

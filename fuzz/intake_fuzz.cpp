@@ -5,11 +5,11 @@
 // subscriber already in the list stays, every address added could go into an SMTP
 // command, messages are taken in order from the first, and the password never reaches
 // the trace unless the server itself sent it.
+#include "base/Trace.h"
 #include "fuzz/support/FuzzSupport.h"
-#include "processor/Addresses.h"
+#include "mail/Addresses.h"
 #include "processor/MailboxIntake.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -4,7 +4,7 @@
 // read; a multi-line reply runs to the "." line, and one whose lines before it pass the
 // size limit is read to its end but reported too large, never kept.
 #include "fuzz/support/FuzzSupport.h"
-#include "processor/MailboxSession.h"
+#include "mail/MailboxSession.h"
 
 #include <string>
 #include <string_view>

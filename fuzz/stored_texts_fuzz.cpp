@@ -5,13 +5,13 @@
 // the address in its brackets and its port the default, the out-of-range port or a
 // 32-bit number, and an IMAP folder goes into SELECT as one atom or quoted string standing for
 // the folder, or not at all when no quoted string can carry it.
+#include "base/Text.h"
 #include "fuzz/support/FuzzSupport.h"
+#include "mail/Addresses.h"
+#include "mail/MailboxSession.h"
 #include "mail/ServerAddress.h"
 #include "mail/SummaryMail.h"
-#include "processor/Addresses.h"
 #include "processor/EventMessage.h"
-#include "processor/MailboxSession.h"
-#include "store/Text.h"
 
 #include <climits>
 #include <optional>

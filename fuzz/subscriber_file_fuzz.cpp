@@ -1,7 +1,7 @@
 // The line parser of subscriber files over any bytes: the lines do not depend on how the
 // bytes are split into pieces, every field comes out as valid UTF-8, no line holds more
 // than its bound allows, and nothing is read past the input.
-#include "control/CsvReader.h"
+#include "control/subscribers/CsvReader.h"
 #include "mail/Charset.h"
 
 #include <cstddef>

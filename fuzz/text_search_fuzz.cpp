@@ -2,11 +2,11 @@
 // ExtractString agree with plain searches in lower-cased copies; the sender is a
 // well-formed address of the From field of the header block, which no text after that
 // block can change, and nothing of a display name, comment or group syntax is in it.
+#include "base/Text.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "processor/HeaderFields.h"
 #include "processor/MailboxAddress.h"
 #include "processor/TextSearch.h"
-#include "store/Text.h"
 
 #include <optional>
 #include <string>

@@ -3,9 +3,9 @@
 // CR LF, the wire bytes are that text in the charset declared, and the encoded words of a
 // header decode back to those bytes in words short enough for a 76-character line.
 #include "fuzz/support/FuzzSupport.h"
+#include "mail/BodyFile.h"
 #include "mail/Charset.h"
 #include "mail/CharsetEncodedWord.h"
-#include "processor/BodyFile.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "mail/Base64.h"
 
-#include "store/Trace.h"
+#include "base/Trace.h"
 
 #include <cstdio>
 #include <memory>

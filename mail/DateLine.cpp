@@ -1,8 +1,8 @@
 #include "mail/DateLine.h"
 
-#include "store/Clock.h"
-#include "store/DayNumber.h"
-#include "store/Trace.h"
+#include "base/Clock.h"
+#include "base/DayNumber.h"
+#include "base/Trace.h"
 
 #include <cstdio>
 #include <cstdlib>

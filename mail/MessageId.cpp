@@ -1,6 +1,6 @@
 #include "mail/MessageId.h"
 
-#include "store/DayNumber.h"
+#include "base/DayNumber.h"
 
 #include <atomic>
 #include <cctype>

@@ -1,15 +1,15 @@
 #include "mail/MimeComposer.h"
 
+#include "base/Clock.h"
+#include "base/DayNumber.h"
+#include "base/Trace.h"
 #include "mail/Base64.h"
 #include "mail/Charset.h"
 #include "mail/CharsetEncodedWord.h"
 #include "mail/DateLine.h"
 #include "mail/MimeComposerImages.h"
 #include "mail/MimeComposerText.h"
-#include "store/Clock.h"
 #include "store/DataFolder.h"
-#include "store/DayNumber.h"
-#include "store/Trace.h"
 
 #include <cstdio>
 #include <ctime>

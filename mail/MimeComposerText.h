@@ -1,7 +1,7 @@
 #pragma once
 // Text helpers of the MIME composer: line endings, dot-stuffing, header values and the
 // file-name part of a path.
-#include "store/Text.h"
+#include "base/Text.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "mail/SmtpReply.h"
 
-#include "store/Text.h"
+#include "base/Text.h"
 
 namespace ar {
 

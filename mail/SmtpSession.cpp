@@ -1,8 +1,8 @@
 #include "mail/SmtpSession.h"
 
+#include "base/Text.h"
 #include "mail/Base64.h"
 #include "mail/MimeComposer.h"
-#include "store/Text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,13 +1,13 @@
 #include "mail/SummaryMail.h"
 
+#include "base/Clock.h"
+#include "base/Text.h"
 #include "mail/Charset.h"
 #include "mail/DateLine.h"
 #include "mail/EnvelopeAddress.h"
 #include "mail/MessageId.h"
 #include "mail/QuotedPrintable.h"
-#include "store/Clock.h"
 #include "store/Connection.h"
-#include "store/Text.h"
 #include "store/Value.h"
 
 #include <fstream>

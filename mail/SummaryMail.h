@@ -2,6 +2,7 @@
 // The daily summary report mail: the control program mails the text of the report file
 // "/reports/summaryreport.txt" in the data folder to each configured address, one SMTP
 // session per address, and tells the operator the outcome.
+#include "base/OperatorMessages.h"
 #include "mail/SmtpSession.h"
 #include "mail/Socket.h"
 
@@ -11,16 +12,6 @@
 namespace ar {
 
 class Connection;
-
-enum class MessageIcon { None, Critical, Information, Question, Exclamation };
-
-// How the outcome reaches the operator: a message box in application mode, a journal
-// entry in service mode. An empty title means the program's own.
-class OperatorMessages {
- public:
-  virtual ~OperatorMessages() = default;
-  virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
-};
 
 // At most this many recipients; one more is an error.
 inline constexpr int kMaxSummaryAddresses = 20;

@@ -1,7 +1,7 @@
 #include "monitor/ProcessList.h"
 
+#include "base/Text.h"
 #include "monitor/TrapLines.h"
-#include "store/Text.h"
 
 #include <cerrno>
 #include <climits>

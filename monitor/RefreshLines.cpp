@@ -1,6 +1,6 @@
 #include "monitor/RefreshLines.h"
 
-#include "store/DayNumber.h"
+#include "base/DayNumber.h"
 
 namespace ar {
 

@@ -1,6 +1,6 @@
 #include "monitor/Statistics.h"
 
-#include "store/Clock.h"
+#include "base/Clock.h"
 #include "store/Schema.h"
 #include "store/Value.h"
 

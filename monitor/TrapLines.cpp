@@ -1,6 +1,6 @@
 #include "monitor/TrapLines.h"
 
-#include "store/Trace.h"
+#include "base/Trace.h"
 
 #include <exception>
 

@@ -1,8 +1,8 @@
 #include "processor/BounceStatus.h"
 
+#include "base/Text.h"
 #include "processor/HeaderFields.h"
 #include "processor/TextSearch.h"
-#include "store/Text.h"
 
 #include <cctype>
 

@@ -1,7 +1,7 @@
 #include "processor/CommandLine.h"
 
-#include "store/Text.h"
-#include "store/Trace.h"
+#include "base/Text.h"
+#include "base/Trace.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
 #include "processor/DelayedPass.h"
 
-#include "store/DayNumber.h"
+#include "base/DayNumber.h"
 
 #include <cstdio>
 

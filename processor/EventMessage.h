@@ -5,9 +5,9 @@
 // The work is split by thread: the content is gathered and the outcome reported (progress
 // lines, statuses) on the pass's thread, which alone touches the databases; the session
 // in between may run on any thread, over a socket of its own.
+#include "mail/BodyFile.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpSession.h"
-#include "processor/BodyFile.h"
 #include "processor/MessageOutcome.h"
 #include "processor/RunContext.h"
 #include "processor/StatusTexts.h"

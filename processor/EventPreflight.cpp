@@ -1,11 +1,11 @@
 #include "processor/EventPreflight.h"
 
+#include "base/Text.h"
+#include "base/Trace.h"
+#include "mail/Addresses.h"
+#include "mail/BodyFile.h"
 #include "mail/MimeComposerImages.h"
-#include "processor/Addresses.h"
-#include "processor/BodyFile.h"
 #include "store/DataFolder.h"
-#include "store/Text.h"
-#include "store/Trace.h"
 
 #include <unistd.h>
 

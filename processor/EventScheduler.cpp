@@ -1,10 +1,10 @@
 #include "processor/EventScheduler.h"
 
-#include "processor/Addresses.h"
+#include "base/Text.h"
+#include "base/Trace.h"
+#include "mail/Addresses.h"
 #include "processor/EventPreflight.h"
 #include "store/Schema.h"
-#include "store/Text.h"
-#include "store/Trace.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "processor/HeaderFields.h"
 
-#include "store/Text.h"
+#include "base/Text.h"
 
 namespace ar {
 namespace {

@@ -1,7 +1,7 @@
 #include "processor/MailboxAddress.h"
 
+#include "base/Text.h"
 #include "processor/EncodedWords.h"
-#include "store/Text.h"
 
 #include <optional>
 #include <vector>

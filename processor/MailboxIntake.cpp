@@ -1,11 +1,11 @@
 #include "processor/MailboxIntake.h"
 
-#include "processor/Addresses.h"
+#include "base/Text.h"
+#include "base/Trace.h"
+#include "mail/Addresses.h"
 #include "processor/BounceStatus.h"
 #include "processor/TextSearch.h"
 #include "store/Schema.h"
-#include "store/Text.h"
-#include "store/Trace.h"
 
 #include <cctype>
 #include <cmath>

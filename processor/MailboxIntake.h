@@ -2,7 +2,7 @@
 // Reads an autoresponder's mailbox over POP3 or IMAP4 and applies what it finds: a new
 // sender is subscribed (unless the message is a delivery report), a known sender who
 // asks to unsubscribe is unsubscribed, and every message taken is deleted.
-#include "processor/MailboxSession.h"
+#include "mail/MailboxSession.h"
 #include "processor/RunContext.h"
 
 #include <string_view>

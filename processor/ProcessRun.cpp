@@ -1,9 +1,9 @@
 #include "processor/ProcessRun.h"
 
+#include "base/Clock.h"
+#include "base/Trace.h"
 #include "processor/DelayedPass.h"
 #include "processor/StatusTexts.h"
-#include "store/Clock.h"
-#include "store/Trace.h"
 
 #include <stdexcept>
 

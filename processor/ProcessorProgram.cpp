@@ -1,7 +1,7 @@
 #include "processor/ProcessorProgram.h"
 
+#include "base/Trace.h"
 #include "store/DataFolder.h"
-#include "store/Trace.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The processor's life from its command line to its end, without any window: start-up
 // (data folder, switches, the "ostrel" marker, connections, problem flags) and the run.
-#include "mail/SocketPosix.h"
+#include "mail/PosixSocket.h"
 #include "processor/CommandLine.h"
 #include "processor/EventScheduler.h"
 #include "processor/MailboxIntake.h"

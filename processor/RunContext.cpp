@@ -1,6 +1,6 @@
 #include "processor/RunContext.h"
 
-#include "store/Trace.h"
+#include "base/Trace.h"
 #include "store/Value.h"
 
 namespace ar {

@@ -1,6 +1,6 @@
 #include "processor/SessionPool.h"
 
-#include "store/Trace.h"
+#include "base/Trace.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 #include "processor/StatusList.h"
 
-#include "store/Clock.h"
-#include "store/DayNumber.h"
+#include "base/Clock.h"
+#include "base/DayNumber.h"
 
 namespace ar {
 

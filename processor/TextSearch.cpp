@@ -3,7 +3,7 @@
 #include "processor/EncodedWords.h"
 #include "processor/HeaderFields.h"
 
-#include "store/Text.h"
+#include "base/Text.h"
 
 namespace ar {
 namespace {

@@ -1,7 +1,7 @@
 #include "store/Connection.h"
 
-#include "store/Clock.h"
-#include "store/DayNumber.h"
+#include "base/Clock.h"
+#include "base/DayNumber.h"
 
 #include <algorithm>
 #include <cctype>

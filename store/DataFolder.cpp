@@ -1,6 +1,6 @@
 #include "store/DataFolder.h"
 
-#include "store/FileMode.h"
+#include "base/FileMode.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,6 +1,6 @@
 #include "store/DurableFile.h"
 
-#include "store/FileMode.h"
+#include "base/FileMode.h"
 
 #include <cerrno>
 #include <cstdio>

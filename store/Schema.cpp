@@ -1,6 +1,6 @@
 #include "store/Schema.h"
 
-#include "store/FileMode.h"
+#include "base/FileMode.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

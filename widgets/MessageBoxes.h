@@ -2,7 +2,7 @@
 // Every message box, question and input box of the windows goes through here, so that a
 // test can answer them instead of a person (a test never waits on a modal box) and see
 // what would have been shown.
-#include "mail/SummaryMail.h"
+#include "base/OperatorMessages.h"
 
 #include <functional>
 #include <optional>

@@ -4,11 +4,11 @@
 // editor adds. The list is read a page at a time, so none of these should grow with N.
 //
 //   editor_bench [N ...]          (default: 1000 1000000)
-#include "control/ControlContext.h"
-#include "control/window/SubscriberGrid.h"
-#include "control/window/WindowOpeners.h"
-#include "control/window/frmProjectDetail.h"
-#include "store/Clock.h"
+#include "base/Clock.h"
+#include "control/program/ControlContext.h"
+#include "control/window/autoresponder/frmProjectDetail.h"
+#include "control/window/main/WindowOpeners.h"
+#include "control/window/subscribers/SubscriberGrid.h"
 #include "store/Connection.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"

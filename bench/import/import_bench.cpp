@@ -8,10 +8,10 @@
 //
 // Every tenth line repeats an earlier address in capitals, so de-duplication has work.
 #include "bench/support/ProcessUsage.h"
-#include "control/DeDupe.h"
-#include "control/SubscriberExport.h"
-#include "control/SubscriberFind.h"
-#include "control/SubscriberImport.h"
+#include "control/subscribers/DeDupe.h"
+#include "control/subscribers/SubscriberExport.h"
+#include "control/subscribers/SubscriberFind.h"
+#include "control/subscribers/SubscriberImport.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/Schema.h"

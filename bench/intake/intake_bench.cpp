@@ -5,10 +5,10 @@
 // dovecot-core, dovecot-pop3d and dovecot-imapd.
 //
 //   intake_bench [messages=1000] [rounds=3]
-#include "mail/SocketPosix.h"
+#include "base/Trace.h"
+#include "mail/PosixSocket.h"
 #include "processor/MailboxIntake.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 #include "tests/support/RealDovecot.h"
 #include "tests/support/TestCa.h"
 #include "tests/support/TestDatabases.h"

@@ -4,7 +4,7 @@
 // (what sorting by the subscriber column does).
 //
 //   list_bench [AUTORESPONDERS [SUBSCRIBERS_EACH]]      (default: 500 20000)
-#include "control/AutoresponderList.h"
+#include "control/autoresponders/AutoresponderList.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/Schema.h"

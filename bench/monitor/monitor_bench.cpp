@@ -5,11 +5,11 @@
 // for the whole reading time), and a refresh while the window is hidden (no counting).
 //
 //   monitor_bench [N ...]          (default: 1000000)
+#include "base/Clock.h"
 #include "monitor/ProcessList.h"
 #include "monitor/StatsReader.h"
 #include "monitor/window/NotificationIcon.h"
 #include "monitor/window/frmtamsel.h"
-#include "store/Clock.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/Schema.h"

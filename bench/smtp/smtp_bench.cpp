@@ -11,8 +11,8 @@
 #include "bench/support/BenchProcess.h"
 #include "bench/support/ProcessUsage.h"
 #include "mail/MimeComposer.h"
+#include "mail/PosixSocket.h"
 #include "mail/SmtpSession.h"
-#include "mail/SocketPosix.h"
 
 #include <arpa/inet.h>
 #include <chrono>

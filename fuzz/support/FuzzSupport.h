@@ -2,7 +2,7 @@
 // What the fuzz targets share: a property check that names the property that failed, the
 // settings taken from the input's first bytes, and the in-memory socket playing a server
 // that sends the input and hangs up, with the model of how its lines are read.
-#include "mail/SocketMemory.h"
+#include "mail/MemorySocket.h"
 
 #include <cstddef>
 #include <cstdint>

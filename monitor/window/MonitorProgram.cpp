@@ -1,5 +1,6 @@
 #include "monitor/window/MonitorProgram.h"
 
+#include "base/Trace.h"
 #include "monitor/ExitSignals.h"
 #include "monitor/ShowRequest.h"
 #include "monitor/TrapLines.h"
@@ -9,7 +10,6 @@
 #include "store/DataFolder.h"
 #include "store/PresenceMarker.h"
 #include "store/ProgramArguments.h"
-#include "store/Trace.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

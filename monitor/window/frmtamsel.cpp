@@ -1,13 +1,13 @@
 #include "monitor/window/frmtamsel.h"
 
+#include "base/Clock.h"
+#include "base/DayNumber.h"
+#include "base/Trace.h"
 #include "monitor/ProcessList.h"
 #include "monitor/ShowRequest.h"
 #include "monitor/window/MonitorIcon.h"
 #include "monitor/window/NotificationIcon.h"
-#include "store/Clock.h"
-#include "store/DayNumber.h"
 #include "store/PresenceMarker.h"
-#include "store/Trace.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QCloseEvent>

@@ -1,14 +1,14 @@
 // velquin: the control program. "/s": service mode (no window, the scheduler only);
 // otherwise application mode with the operator's windows. "/d": debug switch.
-#include "control/ControlProgram.h"
-#include "control/ServiceMode.h"
-#include "control/StopSignals.h"
+#include "base/Trace.h"
+#include "control/program/ControlProgram.h"
+#include "control/program/ServiceMode.h"
+#include "control/program/StopSignals.h"
 #include "store/Display.h"
 #include "store/ProgramArguments.h"
-#include "store/Trace.h"
 
 #ifdef AR_WITH_WINDOWS
-#include "control/window/ApplicationMode.h"
+#include "control/window/main/ApplicationMode.h"
 #endif
 
 #include <clocale>

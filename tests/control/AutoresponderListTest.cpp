@@ -1,11 +1,11 @@
 // The autoresponder list's rows and operations without a window, over databases made
 // from the schema.
-#include "control/AutoresponderList.h"
-#include "control/BlackoutDays.h"
+#include "control/autoresponders/AutoresponderList.h"
+#include "control/settings/BlackoutDays.h"
 
+#include "base/Trace.h"
 #include "store/DataFolder.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestDatabases.h"

@@ -1,5 +1,5 @@
-#include "control/AutoresponderList.h"
-#include "control/AutoresponderSettings.h"
+#include "control/autoresponders/AutoresponderList.h"
+#include "control/autoresponders/AutoresponderSettings.h"
 
 #include "tests/support/TestDatabases.h"
 

@@ -1,7 +1,7 @@
 // The configuration row as the configuration window loads and saves it: every field in
 // both directions, the HELO name cut to its column, and the polling cycle that the run
 // timer must be able to read as a number.
-#include "control/Configuration.h"
+#include "control/settings/Configuration.h"
 #include "tests/support/TestDatabases.h"
 
 #include <gmock/gmock.h>

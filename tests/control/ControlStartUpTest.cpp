@@ -1,7 +1,7 @@
-#include "control/ControlProgram.h"
-#include "control/DatabaseMaintenance.h"
+#include "base/Trace.h"
+#include "control/program/ControlProgram.h"
+#include "control/program/DatabaseMaintenance.h"
 #include "store/DataFolder.h"
-#include "store/Trace.h"
 #include "tests/support/TestDatabases.h"
 
 #include <cstdlib>

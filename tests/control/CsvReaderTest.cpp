@@ -1,6 +1,6 @@
-#include "control/CsvReader.h"
+#include "control/subscribers/CsvReader.h"
 
-#include "control/CsvFile.h"
+#include "control/subscribers/CsvFile.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "control/DatabaseMaintenance.h"
+#include "control/program/DatabaseMaintenance.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/DurableFile.h"

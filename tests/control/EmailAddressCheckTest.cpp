@@ -1,4 +1,4 @@
-#include "control/EmailAddressCheck.h"
+#include "control/subscribers/EmailAddressCheck.h"
 
 #include <gtest/gtest.h>
 

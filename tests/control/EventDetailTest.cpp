@@ -1,9 +1,9 @@
 // The event editor's row: load and save of every column, the save order around the HTML
 // body file, the immediate-event count and the interval check; its files on disk and the
 // external editor's command.
-#include "control/BodyFileIo.h"
-#include "control/EventDetail.h"
-#include "control/ExternalEditor.h"
+#include "control/events/BodyFileIo.h"
+#include "control/events/EventDetail.h"
+#include "control/events/ExternalEditor.h"
 
 #include "store/DataFolder.h"
 #include "tests/support/TempFolder.h"

@@ -1,4 +1,4 @@
-#include "control/Events.h"
+#include "control/events/Events.h"
 
 #include "store/DataFolder.h"
 #include "tests/support/TempFolder.h"

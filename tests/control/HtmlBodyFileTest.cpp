@@ -1,6 +1,6 @@
 // The HTML body file: its format, and the head and page properties read back from a
 // document by the rule every loader uses.
-#include "control/HtmlBodyFile.h"
+#include "control/events/HtmlBodyFile.h"
 
 #include <gtest/gtest.h>
 

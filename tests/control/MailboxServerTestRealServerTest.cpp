@@ -1,8 +1,8 @@
 // The mailbox server test against a real Dovecot on loopback: POP3 plain and IMAP4 over
 // TLS from connect (certificate verified against a CA made for the test) log in; a wrong
 // password is refused with the server's own tagged answer.
-#include "control/MailboxServerTest.h"
-#include "mail/SocketPosix.h"
+#include "control/servers/MailboxServerCheck.h"
+#include "mail/PosixSocket.h"
 #include "tests/support/RealDovecot.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestCa.h"
@@ -19,7 +19,7 @@ using ::testing::StartsWith;
 constexpr const char* kUser = "list";
 constexpr const char* kPassword = "s3cret pass\"word";  // needs quoting in an IMAP4 LOGIN
 
-TEST(MailboxServerTestRealServer, LogsInOverPop3AndImap4AndReportsAWrongPassword) {
+TEST(MailboxServerCheckRealServer, LogsInOverPop3AndImap4AndReportsAWrongPassword) {
   if (const std::string why = test::RealDovecot::Unavailable(); !why.empty()) GTEST_SKIP() << why;
   test::TempFolder folder;
   test::TestCa ca(folder.Path(), "servertest");
@@ -27,7 +27,7 @@ TEST(MailboxServerTestRealServer, LogsInOverPop3AndImap4AndReportsAWrongPassword
 
   auto run = [&](const char* type, int port, bool tls, const char* password, bool logOut) {
     PosixSocket socket(TlsOptions{true, ca.CaFile()});
-    MailboxServerTest test(socket, nullptr);
+    MailboxServerCheck test(socket, nullptr);
     std::vector<std::string> lines;
     test.Run({type, "localhost:" + std::to_string(port), kUser, password, tls},
              [&](const std::string& line) { lines.push_back(line); });

@@ -1,9 +1,9 @@
 // The mailbox server test of the autoresponder editor against scripted POP3 and IMAP4
 // servers on loopback: the exact lines the operator sees and every byte sent. The IMAP4
 // login is judged by its tagged completion, as the processor's session judges it.
-#include "control/MailboxServerTest.h"
-#include "mail/SocketMemory.h"
-#include "mail/SocketPosix.h"
+#include "control/servers/MailboxServerCheck.h"
+#include "mail/MemorySocket.h"
+#include "mail/PosixSocket.h"
 #include "tests/support/FakeServer.h"
 
 #include <gmock/gmock.h>
@@ -143,14 +143,14 @@ std::vector<Scenario> Scenarios() {
   };
 }
 
-class MailboxServerTestScenario : public ::testing::TestWithParam<Scenario> {};
+class MailboxServerCheckScenario : public ::testing::TestWithParam<Scenario> {};
 
-TEST_P(MailboxServerTestScenario, ListsTheDialogueAndSendsExactlyTheScript) {
+TEST_P(MailboxServerCheckScenario, ListsTheDialogueAndSendsExactlyTheScript) {
   const Scenario& sc = GetParam();
   FakeServer server({sc.script()});
   PosixSocket socket(TlsOptions{true, ""});
   Recorded r;
-  MailboxServerTest test(socket, [&r](const std::string& m, bool) { r.trace += m + "\n"; });
+  MailboxServerCheck test(socket, [&r](const std::string& m, bool) { r.trace += m + "\n"; });
   const bool open = test.Run({sc.serverType, server.Address(), "ann", sc.password, false},
                              [&r](const std::string& line) { r.lines.push_back(line); });
 
@@ -168,16 +168,16 @@ TEST_P(MailboxServerTestScenario, ListsTheDialogueAndSendsExactlyTheScript) {
   EXPECT_THAT(r.trace, Not(HasSubstr("pa55")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialogue, MailboxServerTestScenario, ::testing::ValuesIn(Scenarios()),
+INSTANTIATE_TEST_SUITE_P(Dialogue, MailboxServerCheckScenario, ::testing::ValuesIn(Scenarios()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MailboxServerTestConnection, ARefusedConnectionListsTheErrorLine) {
+TEST(MailboxServerCheckConnection, ARefusedConnectionListsTheErrorLine) {
   const std::string server = "127.0.0.1:" + std::to_string(test::UnusedLoopbackPort());
   for (const char* type : {"POP3", "IMAP4"}) {
     PosixSocket socket(TlsOptions{true, ""});
     std::vector<std::string> lines;
     std::string trace;
-    MailboxServerTest test(socket,
+    MailboxServerCheck test(socket,
                            [&](const std::string& m, bool forced) { trace += m + (forced ? " (forced)" : ""); });
     test.Run({type, server, "ann", kPassword, false}, [&](const std::string& l) { lines.push_back(l); });
     if (std::string(type) == "POP3")
@@ -189,7 +189,7 @@ TEST(MailboxServerTestConnection, ARefusedConnectionListsTheErrorLine) {
   }
 }
 
-TEST(MailboxServerTestConnection, PortFromTheServerTextTheTypeAndTheTlsBox) {
+TEST(MailboxServerCheckConnection, PortFromTheServerTextTheTypeAndTheTlsBox) {
   struct Case {
     const char* type;
     const char* server;
@@ -206,20 +206,20 @@ TEST(MailboxServerTestConnection, PortFromTheServerTextTheTypeAndTheTlsBox) {
   };
   for (const Case& c : cases) {
     MemorySocket socket;
-    MailboxServerTest test(socket, nullptr);
+    MailboxServerCheck test(socket, nullptr);
     test.Run({c.type, c.server, "ann", kPassword, c.tls}, [](const std::string&) {});
     ASSERT_EQ(socket.Connects().size(), 1u) << c.type << " " << c.server;
     EXPECT_EQ(socket.Connects()[0].host, "mail.test");
     EXPECT_EQ(socket.Connects()[0].port, c.port) << c.type << " " << c.server << (c.tls ? " with TLS" : "");
     EXPECT_EQ(socket.Connects()[0].security, c.tls ? SocketSecurity::TlsFromConnect : SocketSecurity::None);
-    EXPECT_EQ(socket.TimeoutMs(), MailboxServerTest::kTimeoutMs);
+    EXPECT_EQ(socket.TimeoutMs(), MailboxServerCheck::kTimeoutMs);
   }
 }
 
-TEST(MailboxServerTestConnection, AnotherServerTypeTestsNothing) {
+TEST(MailboxServerCheckConnection, AnotherServerTypeTestsNothing) {
   MemorySocket socket;
   std::vector<std::string> lines;
-  MailboxServerTest test(socket, nullptr);
+  MailboxServerCheck test(socket, nullptr);
   EXPECT_FALSE(
       test.Run({"SMTP", "mail.test", "ann", kPassword, false}, [&](const std::string& l) { lines.push_back(l); }));
   EXPECT_THAT(lines, IsEmpty());

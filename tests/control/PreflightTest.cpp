@@ -1,6 +1,6 @@
 // The preflight check's lines over element lists, with a fake web address check that
 // records what it was asked.
-#include "control/Preflight.h"
+#include "control/events/Preflight.h"
 
 #include "tests/support/TempFolder.h"
 

@@ -1,6 +1,6 @@
-#include "control/RunScheduler.h"
+#include "base/Trace.h"
+#include "control/program/RunScheduler.h"
 #include "store/PresenceMarker.h"
-#include "store/Trace.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TestDatabases.h"

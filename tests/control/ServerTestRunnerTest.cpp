@@ -1,6 +1,6 @@
 // The thread a server test runs on: its lines and its end reach the listener, and a test
 // abandoned by its window goes on to its end without telling anyone, then is joined.
-#include "control/ServerTestRunner.h"
+#include "control/servers/ServerCheckRunner.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ struct Heard {
   std::vector<std::string> lines;
   bool finished = false;
 
-  ServerTestRunner::Listener Listener() {
+  ServerCheckRunner::Listener Listener() {
     return {[this](const std::string& line) {
               std::lock_guard lock(mutex);
               lines.push_back(line);
@@ -57,10 +57,10 @@ struct Latch {
   }
 };
 
-TEST(ServerTestRunner, ListsTheLinesThenFinishesAndClosesOnlyWhenTheWindowGoes) {
+TEST(ServerCheckRunner, ListsTheLinesThenFinishesAndClosesOnlyWhenTheWindowGoes) {
   Heard heard;
   std::atomic<bool> closed{false};
-  auto runner = std::make_unique<ServerTestRunner>(
+  auto runner = std::make_unique<ServerCheckRunner>(
       ServerDialogue{[](const ListLine& list, std::stop_token) {
                        list("one");
                        list("two");
@@ -72,16 +72,16 @@ TEST(ServerTestRunner, ListsTheLinesThenFinishesAndClosesOnlyWhenTheWindowGoes) 
   EXPECT_FALSE(closed) << "the login stays until the window closes";
 
   runner.reset();
-  EXPECT_TRUE(ServerTestRunner::WaitForAbandoned(kGenerous));
+  EXPECT_TRUE(ServerCheckRunner::WaitForAbandoned(kGenerous));
   EXPECT_TRUE(closed);
-  EXPECT_EQ(ServerTestRunner::AbandonedRunning(), 0);
+  EXPECT_EQ(ServerCheckRunner::AbandonedRunning(), 0);
 }
 
-TEST(ServerTestRunner, AnAbandonedTestTellsNothingMoreAndIsJoinedWhenItEnds) {
+TEST(ServerCheckRunner, AnAbandonedTestTellsNothingMoreAndIsJoinedWhenItEnds) {
   Heard heard;
   Latch socketCall;
   std::atomic<bool> stopSeen{false};
-  auto runner = std::make_unique<ServerTestRunner>(
+  auto runner = std::make_unique<ServerCheckRunner>(
       ServerDialogue{[&](const ListLine& list, std::stop_token stop) {
                        list("Connecting to: silent.test");
                        socketCall.Wait();
@@ -93,9 +93,9 @@ TEST(ServerTestRunner, AnAbandonedTestTellsNothingMoreAndIsJoinedWhenItEnds) {
   ASSERT_TRUE(heard.WaitFor([&] { return !heard.lines.empty(); }));
 
   runner.reset();  // returns at once, while the socket call still waits
-  EXPECT_EQ(ServerTestRunner::AbandonedRunning(), 1);
+  EXPECT_EQ(ServerCheckRunner::AbandonedRunning(), 1);
   socketCall.Open();
-  EXPECT_TRUE(ServerTestRunner::WaitForAbandoned(kGenerous));
+  EXPECT_TRUE(ServerCheckRunner::WaitForAbandoned(kGenerous));
   EXPECT_TRUE(stopSeen);
   std::lock_guard lock(heard.mutex);
   EXPECT_THAT(heard.lines, ElementsAre("Connecting to: silent.test"));

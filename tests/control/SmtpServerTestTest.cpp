@@ -1,9 +1,9 @@
 // The SMTP server test of the configuration window against scripted servers on loopback:
 // the exact lines the operator sees, every byte sent, and what reaches the trace.
-#include "control/SmtpServerTest.h"
+#include "control/servers/SmtpServerCheck.h"
 #include "mail/Base64.h"
-#include "mail/SocketMemory.h"
-#include "mail/SocketPosix.h"
+#include "mail/MemorySocket.h"
+#include "mail/PosixSocket.h"
 #include "tests/support/FakeServer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestCa.h"
@@ -37,7 +37,7 @@ struct Recorded {
 };
 
 bool RunTest(Socket& socket, const SmtpSettings& settings, Recorded& r) {
-  SmtpServerTest test(socket, [&r](const std::string& m, bool forced) { r.trace.emplace_back(m, forced); });
+  SmtpServerCheck test(socket, [&r](const std::string& m, bool forced) { r.trace.emplace_back(m, forced); });
   return test.Run(settings, [&r](const std::string& line) { r.lines.push_back(line); });
 }
 
@@ -149,9 +149,9 @@ std::vector<Scenario> Scenarios() {
   };
 }
 
-class SmtpServerTestScenario : public ::testing::TestWithParam<Scenario> {};
+class SmtpServerCheckScenario : public ::testing::TestWithParam<Scenario> {};
 
-TEST_P(SmtpServerTestScenario, ListsTheDialogueAndSendsExactlyTheScript) {
+TEST_P(SmtpServerCheckScenario, ListsTheDialogueAndSendsExactlyTheScript) {
   const Scenario& sc = GetParam();
   FakeServer server({sc.script()});
   PosixSocket socket(TlsOptions{true, ""});
@@ -168,10 +168,10 @@ TEST_P(SmtpServerTestScenario, ListsTheDialogueAndSendsExactlyTheScript) {
     EXPECT_THAT(r.Trace(), Not(HasSubstr(secret)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialogue, SmtpServerTestScenario, ::testing::ValuesIn(Scenarios()),
+INSTANTIATE_TEST_SUITE_P(Dialogue, SmtpServerCheckScenario, ::testing::ValuesIn(Scenarios()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SmtpServerTestTrace, CommandsAreTracedAndTheCredentialLinesHidden) {
+TEST(SmtpServerCheckTrace, CommandsAreTracedAndTheCredentialLinesHidden) {
   FakeServer server({[] {
     Script s;
     AuthUpToPassword(s).Send("235 ok\r\n").ExpectClosed();
@@ -184,7 +184,7 @@ TEST(SmtpServerTestTrace, CommandsAreTracedAndTheCredentialLinesHidden) {
   EXPECT_THAT(server.Finish(), ::testing::IsEmpty());
 }
 
-TEST(SmtpServerTestConnection, ARefusedConnectionListsTheErrorLineAndTracesTheReason) {
+TEST(SmtpServerCheckConnection, ARefusedConnectionListsTheErrorLineAndTracesTheReason) {
   const int port = test::UnusedLoopbackPort();
   PosixSocket socket(TlsOptions{true, ""});
   Recorded r;
@@ -197,7 +197,7 @@ TEST(SmtpServerTestConnection, ARefusedConnectionListsTheErrorLineAndTracesTheRe
 }
 
 // TLS from connect, with the certificate verified as everywhere else.
-TEST(SmtpServerTestConnection, TlsFromConnectVerifiesTheCertificate) {
+TEST(SmtpServerCheckConnection, TlsFromConnectVerifiesTheCertificate) {
   test::TempFolder folder;
   test::TestCa trusted(folder.Path(), "trusted");
   test::TestCa stranger(folder.Path(), "stranger");
@@ -218,7 +218,7 @@ TEST(SmtpServerTestConnection, TlsFromConnectVerifiesTheCertificate) {
   }
 }
 
-TEST(SmtpServerTestConnection, PortFromTheServerTextAndTheTlsBox) {
+TEST(SmtpServerCheckConnection, PortFromTheServerTextAndTheTlsBox) {
   struct Case {
     const char* server;
     bool tls;
@@ -240,11 +240,11 @@ TEST(SmtpServerTestConnection, PortFromTheServerTextAndTheTlsBox) {
     EXPECT_EQ(socket.Connects()[0].host, c.host);
     EXPECT_EQ(socket.Connects()[0].port, c.port) << c.server << (c.tls ? " with TLS" : "");
     EXPECT_EQ(socket.Connects()[0].security, c.tls ? SocketSecurity::TlsFromConnect : SocketSecurity::None);
-    EXPECT_EQ(socket.TimeoutMs(), SmtpServerTest::kTimeoutMs);
+    EXPECT_EQ(socket.TimeoutMs(), SmtpServerCheck::kTimeoutMs);
   }
 }
 
-TEST(SmtpServerTestHelo, TheFieldThenTheComputerNameThenTheTestsOwnWord) {
+TEST(SmtpServerCheckHelo, TheFieldThenTheComputerNameThenTheTestsOwnWord) {
   struct Case {
     const char* field;
     std::optional<std::string> computer;
@@ -256,7 +256,7 @@ TEST(SmtpServerTestHelo, TheFieldThenTheComputerNameThenTheTestsOwnWord) {
     MemorySocket socket;
     socket.onConnect = [](MemorySocket& s) { s.Deliver("220 memory\r\n"); };
     socket.onSend = [](MemorySocket& s, std::string_view) { s.Deliver("250 ok\r\n"); };
-    SmtpServerTest test(socket, nullptr);
+    SmtpServerCheck test(socket, nullptr);
     test.SetComputerNameSource([&] { return c.computer; });
     EXPECT_TRUE(test.Run({"mail.test", "", "", false, c.field}, [](const std::string&) {}));
     EXPECT_EQ(socket.Sent(), c.sent);

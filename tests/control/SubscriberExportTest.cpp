@@ -1,7 +1,7 @@
-#include "control/SubscriberExport.h"
+#include "control/subscribers/SubscriberExport.h"
 
-#include "control/SubscriberFind.h"
-#include "store/DayNumber.h"
+#include "base/DayNumber.h"
+#include "control/subscribers/SubscriberFind.h"
 #include "store/Schema.h"
 #include "tests/support/TestDatabases.h"
 

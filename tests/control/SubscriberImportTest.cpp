@@ -1,6 +1,6 @@
-#include "control/SubscriberImport.h"
+#include "control/subscribers/SubscriberImport.h"
 
-#include "control/DeDupe.h"
+#include "control/subscribers/DeDupe.h"
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TestDatabases.h"

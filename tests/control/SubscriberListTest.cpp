@@ -1,6 +1,6 @@
-#include "control/SubscriberList.h"
+#include "control/subscribers/SubscriberList.h"
 
-#include "store/Clock.h"
+#include "base/Clock.h"
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TestDatabases.h"

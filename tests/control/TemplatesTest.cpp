@@ -1,7 +1,7 @@
 // The template files: which files are templates, the preview picture rule, the text a
 // template gives and the import of a file, over a temporary templates folder.
-#include "control/PageColour.h"
-#include "control/Templates.h"
+#include "control/events/PageColour.h"
+#include "control/events/Templates.h"
 
 #include "store/DataFolder.h"
 #include "tests/support/TempFolder.h"

@@ -2,9 +2,9 @@
 // its own application object): the self-closing splash first, then the main window,
 // whose closing ends the program. A watcher started with the application reports what
 // it sees on standard error and closes the main window.
-#include "control/window/ApplicationMode.h"
-#include "control/window/frmFastSplash.h"
-#include "control/window/frmMain.h"
+#include "control/window/main/ApplicationMode.h"
+#include "control/window/main/frmFastSplash.h"
+#include "control/window/main/frmMain.h"
 #include "tests/control_window/WindowTest.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 // The two server test dialogs on the offscreen platform against scripted servers on
 // loopback: lines arrive while the dialog stays responsive, the button and the wait cursor
 // follow the test, and closing the dialog abandons a test still waiting for its server.
-#include "control/window/frmTestPOPServer.h"
-#include "control/window/frmTestSMTPServer.h"
+#include "control/window/settings/frmTestPOPServer.h"
+#include "control/window/settings/frmTestSMTPServer.h"
 #include "mail/Base64.h"
 #include "tests/control_window/WindowTest.h"
 #include "tests/support/FakeServer.h"
@@ -34,7 +34,7 @@ class ServerTestDialogs : public test::WindowTest {
     WindowTest::SetUp();
   }
   void TearDown() override {
-    EXPECT_TRUE(ServerTestRunner::WaitForAbandoned(10s)) << "a test thread was left running";
+    EXPECT_TRUE(ServerCheckRunner::WaitForAbandoned(10s)) << "a test thread was left running";
     WindowTest::TearDown();
   }
   static std::vector<std::string> Lines(QWidget* dialog) {
@@ -108,7 +108,7 @@ TEST_F(ServerTestDialogs, ClosingWhileTheServerNeverAnswersAbandonsTheTestAtOnce
 
     // The stop wakes the read that waits for the greeting: the thread ends well before the
     // socket's time-out of 10 seconds, with the server still silent.
-    EXPECT_TRUE(ServerTestRunner::WaitForAbandoned(5s));
+    EXPECT_TRUE(ServerCheckRunner::WaitForAbandoned(5s));
     server.Finish();
     EXPECT_EQ(server.Received()[0], "") << "nothing is sent once the test is abandoned";
   }
@@ -133,7 +133,7 @@ TEST_F(ServerTestDialogs, MailboxTestStartsASecondAfterOpeningAndLogsOutWhenClos
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   QTest::keyClick(&dialog, Qt::Key_O, Qt::AltModifier);  // closes the dialog, which logs out
   EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, kGenerousMs));  // after the press shows
-  EXPECT_TRUE(ServerTestRunner::WaitForAbandoned(10s));
+  EXPECT_TRUE(ServerCheckRunner::WaitForAbandoned(10s));
   EXPECT_THAT(server.Finish(), IsEmpty());
 }
 

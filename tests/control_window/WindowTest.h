@@ -1,9 +1,9 @@
 #pragma once
 // What the window tests share: the offscreen application, a processor starter that only
 // records, and a data folder with both databases for the control program.
-#include "control/ControlProgram.h"
-#include "control/window/WindowOpeners.h"
-#include "store/Trace.h"
+#include "base/Trace.h"
+#include "control/program/ControlProgram.h"
+#include "control/window/main/WindowOpeners.h"
 #include "tests/support/TestDatabases.h"
 #include "widgets/DesktopOpener.h"
 #include "widgets/FileDialogs.h"

@@ -1,7 +1,7 @@
 // The blackout-day windows on the offscreen platform over a data folder from the schema,
 // with the clock fixed; boxes are answered and the new-day window is driven while modal.
-#include "control/window/frmBlackoutDays.h"
-#include "control/window/frmBlackoutDaysNew.h"
+#include "control/window/settings/frmBlackoutDays.h"
+#include "control/window/settings/frmBlackoutDaysNew.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"
 #include "tests/support/ClockGuard.h"

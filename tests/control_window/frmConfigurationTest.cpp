@@ -2,10 +2,10 @@
 // loaded and saved, the summary fields following their check box, the summary time
 // written back, a refused save, and the SMTP test opened with the values as typed. Also
 // how the main window opens it and the mailbox test.
-#include "control/window/frmConfiguration.h"
-#include "control/window/frmMain.h"
-#include "control/window/frmTestPOPServer.h"
-#include "control/window/frmTestSMTPServer.h"
+#include "control/window/main/frmMain.h"
+#include "control/window/settings/frmConfiguration.h"
+#include "control/window/settings/frmTestPOPServer.h"
+#include "control/window/settings/frmTestSMTPServer.h"
 #include "tests/control_window/ModalDialog.h"
 #include "tests/control_window/WindowTest.h"
 #include "tests/support/FakeServer.h"
@@ -53,7 +53,7 @@ class ConfigurationWindow : public test::WindowTest {
   }
   void TearDown() override {
     window.reset();
-    EXPECT_TRUE(ServerTestRunner::WaitForAbandoned(10s));
+    EXPECT_TRUE(ServerCheckRunner::WaitForAbandoned(10s));
     WindowTest::TearDown();
   }
   void Open() {

@@ -1,10 +1,10 @@
 // The import window and its status window, driven by object name on the offscreen
 // platform; boxes, file dialogs and waits are answered and recorded.
-#include "control/SubscriberImport.h"
-#include "control/window/SubscriberWindowOpeners.h"
-#include "control/window/frmImportSubscribers.h"
-#include "control/window/frmListImportStatus.h"
-#include "control/window/frmProjectDetail.h"
+#include "control/subscribers/SubscriberImport.h"
+#include "control/window/autoresponder/frmProjectDetail.h"
+#include "control/window/subscribers/SubscriberWindowOpeners.h"
+#include "control/window/subscribers/frmImportSubscribers.h"
+#include "control/window/subscribers/frmListImportStatus.h"
 #include "store/Schema.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"

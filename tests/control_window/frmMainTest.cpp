@@ -1,9 +1,9 @@
 // The main window driven by object name on the offscreen platform, over a real control
 // program; message boxes and opened files are answered and recorded.
-#include "control/window/frmFastSplash.h"
-#include "control/window/frmMain.h"
-#include "control/window/frmPageProperties.h"
-#include "control/window/frmTemplates.h"
+#include "control/window/events/frmPageProperties.h"
+#include "control/window/main/frmFastSplash.h"
+#include "control/window/main/frmMain.h"
+#include "control/window/templates/frmTemplates.h"
 #include "store/DataFolder.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"

@@ -1,7 +1,7 @@
 // The page-properties window and the HEAD editor over a set of page properties, as the
 // event editor hands them over; colour and file dialogs are answered.
-#include "control/window/frmHEADEditor.h"
-#include "control/window/frmPageProperties.h"
+#include "control/window/events/frmHEADEditor.h"
+#include "control/window/events/frmPageProperties.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"
 #include "tests/support/TempFolder.h"

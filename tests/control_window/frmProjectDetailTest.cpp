@@ -1,12 +1,12 @@
 // The autoresponder editor driven by object name on the offscreen platform, over a data
 // folder made from the schema; boxes, waits and the windows it opens are answered and
 // recorded.
-#include "control/ControlProgram.h"
-#include "control/Events.h"
-#include "control/window/SubscriberGrid.h"
-#include "control/window/SubscriberGridModel.h"
-#include "control/window/frmMain.h"
-#include "control/window/frmProjectDetail.h"
+#include "control/events/Events.h"
+#include "control/program/ControlProgram.h"
+#include "control/window/autoresponder/frmProjectDetail.h"
+#include "control/window/main/frmMain.h"
+#include "control/window/subscribers/SubscriberGrid.h"
+#include "control/window/subscribers/SubscriberGridModel.h"
 #include "store/DataFolder.h"
 #include "store/Schema.h"
 #include "tests/control_window/WindowTest.h"

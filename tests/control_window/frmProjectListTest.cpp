@@ -1,9 +1,9 @@
 // The autoresponder list inside the real main window on the offscreen platform, driven
 // by object name; boxes are answered, waits instant, the processor start recorded.
-#include "control/window/frmBlackoutDays.h"
-#include "control/window/frmBlackoutDaysNew.h"
-#include "control/window/frmMain.h"
-#include "control/window/frmProjectList.h"
+#include "control/window/main/frmMain.h"
+#include "control/window/main/frmProjectList.h"
+#include "control/window/settings/frmBlackoutDays.h"
+#include "control/window/settings/frmBlackoutDaysNew.h"
 #include "store/DataFolder.h"
 #include "store/Schema.h"
 #include "tests/control_window/ModalWindows.h"

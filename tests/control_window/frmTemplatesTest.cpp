@@ -1,7 +1,7 @@
 // The template window and its import window over a temporary templates folder, driven
 // by object name on the offscreen platform; boxes and file dialogs are answered.
-#include "control/window/frmTemplateImport.h"
-#include "control/window/frmTemplates.h"
+#include "control/window/templates/frmTemplateImport.h"
+#include "control/window/templates/frmTemplates.h"
 #include "store/DataFolder.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/control_window/WindowTest.h"

@@ -2,7 +2,7 @@
 // time: the import's short write transactions let every write of the processing run
 // through well within a busy time-out far shorter than its default, so the run sends and
 // records every due message while the import goes on.
-#include "control/SubscriberImport.h"
+#include "control/subscribers/SubscriberImport.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/PresenceMarker.h"

@@ -1,6 +1,6 @@
 // The road of a subscription end to end: subscriber rows in a data folder seeded from the
 // build's databases, the real ostrel program, a real SMTP server, the delivered messages.
-#include "store/Clock.h"
+#include "base/Clock.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/Schema.h"

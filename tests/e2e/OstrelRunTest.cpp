@@ -1,7 +1,7 @@
 // The real ostrel program against data folders seeded from the build's initial databases.
-#include "store/Clock.h"
-#include "store/DatabaseFiles.h"
+#include "base/Clock.h"
 #include "store/DataFolder.h"
+#include "store/DatabaseFiles.h"
 #include "store/PresenceMarker.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TestDatabases.h"

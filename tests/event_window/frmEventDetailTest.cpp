@@ -1,10 +1,10 @@
 // The event editor driven by object name on the offscreen platform with the real web
 // engine, over a data folder made from the schema; boxes, dialogs, waits, the windows it
 // opens and the programs it starts are answered and recorded.
-#include "control/Events.h"
-#include "control/window/WindowOpeners.h"
-#include "control/window/frmEventDetail.h"
-#include "control/window/frmProjectDetail.h"
+#include "control/events/Events.h"
+#include "control/window/autoresponder/frmProjectDetail.h"
+#include "control/window/events/frmEventDetail.h"
+#include "control/window/main/WindowOpeners.h"
 #include "store/DataFolder.h"
 #include "tests/event_window/EventWindowTest.h"
 #include "tests/support/NamedChild.h"

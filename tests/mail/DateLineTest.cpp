@@ -1,8 +1,8 @@
 // The "Date: " line: its shape, and the local offset of the moment it is made for.
 #include "mail/DateLine.h"
 
+#include "base/DayNumber.h"
 #include "mail/MimeComposer.h"
-#include "store/DayNumber.h"
 #include "tests/mail/TimeZoneGuard.h"
 #include "tests/support/ClockGuard.h"
 

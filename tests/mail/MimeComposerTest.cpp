@@ -1,9 +1,9 @@
 #include "mail/MimeComposer.h"
 
+#include "base/DayNumber.h"
+#include "base/Trace.h"
 #include "mail/Base64.h"
 #include "mail/MimeComposerImages.h"
-#include "store/DayNumber.h"
-#include "store/Trace.h"
 #include "tests/support/MimeParser.h"
 #include "tests/support/TempFolder.h"
 

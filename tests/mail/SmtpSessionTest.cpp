@@ -1,8 +1,8 @@
 // The SMTP session against a scripted server on loopback: every byte the client sends is
 // checked, and the trace lines and results of each scenario are compared.
+#include "mail/MemorySocket.h"
+#include "mail/PosixSocket.h"
 #include "mail/SmtpSession.h"
-#include "mail/SocketMemory.h"
-#include "mail/SocketPosix.h"
 #include "tests/support/FakeServer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestCa.h"

@@ -1,7 +1,7 @@
 // The real socket on loopback: line and block reads, the read bound, lost connections,
 // time-outs, the TLS settings of the environment, IPv6 servers and the name or address
 // a certificate must carry.
-#include "mail/SocketPosix.h"
+#include "mail/PosixSocket.h"
 
 #include "mail/ServerAddress.h"
 #include "mail/SmtpSession.h"

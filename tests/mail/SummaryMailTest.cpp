@@ -3,11 +3,11 @@
 // the operator's messages.
 #include "mail/SummaryMail.h"
 
+#include "base/Clock.h"
+#include "base/DayNumber.h"
 #include "mail/DateLine.h"
-#include "mail/SocketMemory.h"
-#include "store/Clock.h"
+#include "mail/MemorySocket.h"
 #include "store/Connection.h"
-#include "store/DayNumber.h"
 #include "store/Schema.h"
 #include "tests/mail/TimeZoneGuard.h"
 #include "tests/support/FakeServer.h"

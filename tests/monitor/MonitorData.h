@@ -1,7 +1,7 @@
 #pragma once
 // What the monitor's tests share: a data folder with both databases, the trace file in
 // its debug folder, the clock fixed, and subscriber rows placed in time around it.
-#include "store/Trace.h"
+#include "base/Trace.h"
 #include "store/Value.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TestDatabases.h"

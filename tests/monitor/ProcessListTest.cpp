@@ -1,7 +1,7 @@
 // The process test: a program counts by its file's exact name, whatever its folder; a
 // folder named after it, or a longer name that contains it, does not count.
+#include "base/Trace.h"
 #include "monitor/ProcessList.h"
-#include "store/Trace.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TempFolder.h"
 

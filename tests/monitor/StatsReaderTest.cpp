@@ -1,9 +1,9 @@
 // One refresh's reading of the databases and the lines it adds to the event list: the
 // outcome of each new run once, and a failure to read once until it is over.
+#include "base/DayNumber.h"
 #include "monitor/RefreshLines.h"
 #include "monitor/StatsReader.h"
 #include "store/DatabaseFiles.h"
-#include "store/DayNumber.h"
 #include "tests/monitor/MonitorData.h"
 
 #include <cstdio>

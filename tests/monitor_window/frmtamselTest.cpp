@@ -1,10 +1,10 @@
 // The monitor's window driven by object name on the offscreen platform, over prepared
 // databases, a process list of the test's own and a notification area the test controls.
+#include "base/DayNumber.h"
 #include "monitor/ShowRequest.h"
 #include "monitor/window/NotificationIcon.h"
 #include "monitor/window/ShowRequestServer.h"
 #include "store/DatabaseFiles.h"
-#include "store/DayNumber.h"
 #include "store/PresenceMarker.h"
 #include "tests/monitor_window/MonitorWindowTest.h"
 

@@ -1,5 +1,5 @@
 // The address helpers of intake and sending.
-#include "processor/Addresses.h"
+#include "mail/Addresses.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // EnablePreflight in a run: an event that fails a check goes to nobody and holds back the
 // events after it in its pass, while the events before it and other autoresponders' go.
-#include "mail/SocketMemory.h"
+#include "base/Trace.h"
+#include "mail/MemorySocket.h"
 #include "processor/EventPreflight.h"
 #include "processor/EventScheduler.h"
 #include "store/DataFolder.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/MemorySmtp.h"
 #include "tests/support/TestDatabases.h"

@@ -2,11 +2,11 @@
 // a counting sink: each due subscriber gets each event once and in its order, marks as
 // with one session, the failure rule, refusals that stay with their recipient, a stop,
 // whole trace lines, and the setting as the pass reads it.
-#include "mail/SocketPosix.h"
+#include "base/DayNumber.h"
+#include "base/Trace.h"
+#include "mail/PosixSocket.h"
 #include "processor/EventScheduler.h"
-#include "store/DayNumber.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/CountingSmtpSink.h"
 #include "tests/support/TestDatabases.h"

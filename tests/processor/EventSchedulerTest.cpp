@@ -1,11 +1,11 @@
 // The event passes over days with the settable clock, and the dispatch of each message,
 // against an SMTP server on an in-memory socket.
-#include "mail/SocketMemory.h"
-#include "processor/Addresses.h"
-#include "processor/BodyFile.h"
+#include "base/Trace.h"
+#include "mail/Addresses.h"
+#include "mail/BodyFile.h"
+#include "mail/MemorySocket.h"
 #include "processor/EventScheduler.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/MemorySmtp.h"
 #include "tests/support/TestDatabases.h"

@@ -1,10 +1,10 @@
 // Mailbox intake against a real Dovecot on loopback, over POP3 and IMAP4, plain TCP and
 // TLS from connect with a CA made for the test: what a run does to the subscriber table
 // and to the mailbox, and that nothing of the server is left running afterwards.
-#include "mail/SocketPosix.h"
+#include "base/Trace.h"
+#include "mail/PosixSocket.h"
 #include "processor/MailboxIntake.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 #include "tests/support/RealDovecot.h"
 #include "tests/support/TestCa.h"
 #include "tests/support/TestDatabases.h"

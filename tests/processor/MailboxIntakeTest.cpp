@@ -1,9 +1,9 @@
 // Mailbox intake against scripted POP3 and IMAP4 servers on loopback: the exact
 // dialogue, and what it does to the subscriber table.
-#include "mail/SocketPosix.h"
+#include "base/Trace.h"
+#include "mail/PosixSocket.h"
 #include "processor/MailboxIntake.h"
 #include "store/Schema.h"
-#include "store/Trace.h"
 #include "tests/processor/MailFixtures.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/FakeServer.h"

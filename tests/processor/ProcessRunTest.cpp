@@ -1,5 +1,5 @@
+#include "base/Trace.h"
 #include "processor/ProcessRun.h"
-#include "store/Trace.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TestDatabases.h"
 

@@ -1,5 +1,5 @@
+#include "base/DayNumber.h"
 #include "processor/StatusList.h"
-#include "store/DayNumber.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TestDatabases.h"
 

@@ -1,5 +1,5 @@
+#include "base/Text.h"
 #include "processor/TextSearch.h"
-#include "store/Text.h"
 
 #include <gtest/gtest.h>
 

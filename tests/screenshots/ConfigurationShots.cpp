@@ -1,8 +1,8 @@
 // The configuration window in the main frame, and the two server tests after a finished
 // run against a scripted server on loopback.
-#include "control/window/frmMain.h"
-#include "control/window/frmTestPOPServer.h"
-#include "control/window/frmTestSMTPServer.h"
+#include "control/window/main/frmMain.h"
+#include "control/window/settings/frmTestPOPServer.h"
+#include "control/window/settings/frmTestSMTPServer.h"
 #include "mail/Base64.h"
 #include "tests/screenshots/Shots.h"
 #include "tests/support/FakeServer.h"

@@ -1,7 +1,7 @@
 // The autoresponder editor on the first sample autoresponder, one shot per tab.
-#include "control/window/WindowOpeners.h"
-#include "control/window/frmMain.h"
-#include "control/window/frmProjectDetail.h"
+#include "control/window/autoresponder/frmProjectDetail.h"
+#include "control/window/main/WindowOpeners.h"
+#include "control/window/main/frmMain.h"
 #include "tests/screenshots/Shots.h"
 
 #include <QMdiArea>

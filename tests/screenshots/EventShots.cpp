@@ -1,8 +1,8 @@
 // The event editor on the first sample event, whose body is a shipped template: one shot
 // per tab.
-#include "control/ControlProgram.h"
-#include "control/window/WindowOpeners.h"
-#include "control/window/frmEventDetail.h"
+#include "control/program/ControlProgram.h"
+#include "control/window/events/frmEventDetail.h"
+#include "control/window/main/WindowOpeners.h"
 #include "tests/screenshots/Shots.h"
 #include "widgets/web/HtmlEditor.h"
 

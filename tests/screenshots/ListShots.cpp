@@ -1,10 +1,10 @@
 // The autoresponder list as the operator sees it after start-up (red inactive rows, the
 // blackout label of today's sample blackout day), and the two blackout-day windows.
-#include "control/ControlProgram.h"
-#include "control/window/frmBlackoutDays.h"
-#include "control/window/frmBlackoutDaysNew.h"
-#include "control/window/frmMain.h"
-#include "control/window/frmProjectList.h"
+#include "control/program/ControlProgram.h"
+#include "control/window/main/frmMain.h"
+#include "control/window/main/frmProjectList.h"
+#include "control/window/settings/frmBlackoutDays.h"
+#include "control/window/settings/frmBlackoutDaysNew.h"
 #include "tests/screenshots/Shots.h"
 
 #include <QListWidget>

@@ -1,5 +1,5 @@
 // The main frame as the operator sees it after start-up.
-#include "control/window/frmMain.h"
+#include "control/window/main/frmMain.h"
 #include "tests/screenshots/Shots.h"
 
 namespace ar::shots {

@@ -1,6 +1,6 @@
 #include "tests/screenshots/SampleData.h"
 
-#include "store/Clock.h"
+#include "base/Clock.h"
 #include "store/Connection.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
@@ -39,7 +39,7 @@ void AddWelcomeBody(Connection& config, const std::string& folder, int64_t autor
                     {autoresponderId}),
       int64_t{0});
   test::WriteWholeFile(folder + "/content/" + std::to_string(eventId) + ".html",
-                       test::ReadWholeFile(std::string(AR_SOURCE_DIR) + "/control/window/templates/Welcome Letter.html"));
+                       test::ReadWholeFile(std::string(AR_SOURCE_DIR) + "/control/window/assets/templates/Welcome Letter.html"));
   config.Execute(
       "update tblAutoresponderEvents set PlainTextOnly=0, UseFilesForMessageBodies=0, DisableWYSIWYG=0,"
       " AttachmentFileName='', PlainTextMessage=? where AutoresponderEventID=?",

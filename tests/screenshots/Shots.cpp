@@ -4,8 +4,8 @@
 // platform also works but draws without the desktop's fonts and style.
 #include "tests/screenshots/Shots.h"
 
-#include "control/ControlProgram.h"
-#include "control/window/frmMain.h"
+#include "control/program/ControlProgram.h"
+#include "control/window/main/frmMain.h"
 #include "tests/screenshots/SampleData.h"
 #include "widgets/DesktopOpener.h"
 #include "widgets/FileDialogs.h"

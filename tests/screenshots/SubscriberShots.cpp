@@ -1,16 +1,16 @@
 // The subscriber windows of the autoresponder editor: the import with a file chosen and its
 // fields listed, the import's status window, the export and the find window, each over the
 // editor of the first sample autoresponder.
-#include "control/ControlProgram.h"
-#include "control/window/SubscriberGrid.h"
-#include "control/window/SubscriberGridModel.h"
-#include "control/window/WindowOpeners.h"
-#include "control/window/frmImportSubscribers.h"
-#include "control/window/frmListExport.h"
-#include "control/window/frmListFind.h"
-#include "control/window/frmListImportStatus.h"
-#include "control/window/frmMain.h"
-#include "control/window/frmProjectDetail.h"
+#include "control/program/ControlProgram.h"
+#include "control/window/autoresponder/frmProjectDetail.h"
+#include "control/window/main/WindowOpeners.h"
+#include "control/window/main/frmMain.h"
+#include "control/window/subscribers/SubscriberGrid.h"
+#include "control/window/subscribers/SubscriberGridModel.h"
+#include "control/window/subscribers/frmImportSubscribers.h"
+#include "control/window/subscribers/frmListExport.h"
+#include "control/window/subscribers/frmListFind.h"
+#include "control/window/subscribers/frmListImportStatus.h"
 #include "tests/screenshots/Shots.h"
 #include "widgets/FileDialogs.h"
 

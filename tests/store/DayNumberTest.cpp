@@ -1,4 +1,4 @@
-#include "store/DayNumber.h"
+#include "base/DayNumber.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "store/PresenceMarker.h"
 #include "store/DataFolder.h"
+#include "store/PresenceMarker.h"
 #include "tests/support/TempFolder.h"
 
 #include <atomic>

@@ -1,5 +1,5 @@
-#include "store/DayNumber.h"
-#include "store/Trace.h"
+#include "base/DayNumber.h"
+#include "base/Trace.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TestDatabases.h"
 

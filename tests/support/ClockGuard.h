@@ -1,5 +1,5 @@
 #pragma once
-#include "store/Clock.h"
+#include "base/Clock.h"
 
 namespace ar::test {
 

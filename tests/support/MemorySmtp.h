@@ -1,7 +1,7 @@
 #pragma once
 // An SMTP server on a MemorySocket that accepts every message (or refuses as told) and
 // keeps what it received, for tests of the event dispatch over many days and messages.
-#include "mail/SocketMemory.h"
+#include "mail/MemorySocket.h"
 
 #include <functional>
 #include <map>

@@ -1,6 +1,6 @@
 #include "tests/support/RealDovecot.h"
 
-#include "mail/SocketPosix.h"
+#include "mail/PosixSocket.h"
 #include "tests/support/FakeServer.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TempFolder.h"

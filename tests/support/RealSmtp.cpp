@@ -1,6 +1,6 @@
 #include "tests/support/RealSmtp.h"
 
-#include "mail/SocketPosix.h"
+#include "mail/PosixSocket.h"
 #include "tests/support/FakeServer.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TempFolder.h"

@@ -1,8 +1,8 @@
 #include "tests/support/TestDatabases.h"
 
+#include "base/DayNumber.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
-#include "store/DayNumber.h"
 #include "store/Schema.h"
 
 namespace ar::test {

@@ -1,7 +1,7 @@
 // The program folder the build makes holds the message templates with their preview
 // pictures and the picture for templates without one: what the template window lists
 // and new events start from.
-#include "control/Templates.h"
+#include "control/events/Templates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The address probe against a loopback web server: what counts as reached, the time
 // limit, and a late answer after it.
-#include "control/Preflight.h"
+#include "control/events/Preflight.h"
 #include "tests/support/FakeServer.h"
 #include "tests/template_window/LoopbackHttpServer.h"
 #include "tests/template_window/WebEngineTest.h"

@@ -1,7 +1,7 @@
 // The template gallery: a page of the program's own that lists the templates folder with
 // the preview pictures, shown in a real web view on the offscreen platform.
-#include "control/window/frmExternalTemplates.h"
-#include "control/window/frmTemplates.h"
+#include "control/window/templates/frmExternalTemplates.h"
+#include "control/window/templates/frmTemplates.h"
 #include "tests/control_window/ModalWindows.h"
 #include "tests/support/TempFolder.h"
 #include "tests/template_window/WebEngineTest.h"
