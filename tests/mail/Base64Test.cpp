@@ -1,3 +1,4 @@
+// Base64 of texts and of files streamed in lines: standard vectors, shapes, missing files, failing sinks.
 #include "mail/Base64.h"
 
 #include "base/Trace.h"

@@ -1,3 +1,4 @@
+// Character sets: UTF-8 or Windows-1252 text files, wire text, encoded words and MIME parameters.
 #include "mail/Charset.h"
 #include "mail/CharsetEncodedWord.h"
 

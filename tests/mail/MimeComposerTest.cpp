@@ -1,3 +1,4 @@
+// The MIME composer's six layouts, streamed attachments, and what each header carries.
 #include "mail/MimeComposer.h"
 
 #include "base/DayNumber.h"

@@ -1,3 +1,4 @@
+// Delivery report recognition: status codes, phrases, header fields, and mail shaped as real servers send it.
 #include "processor/BounceStatus.h"
 #include "tests/processor/MailFixtures.h"
 

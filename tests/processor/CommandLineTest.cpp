@@ -1,3 +1,4 @@
+// The processor's command line: the identifier and the debug switch.
 #include "processor/CommandLine.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Whether a run's delayed pass runs, by the autoresponder's time of day.
 #include "processor/DelayedPass.h"
 #include "tests/support/TestDatabases.h"
 

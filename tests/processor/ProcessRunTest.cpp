@@ -1,3 +1,4 @@
+// One processing run: its phases, statuses, blackout days, the time of day, stop requests and errors.
 #include "base/Trace.h"
 #include "processor/ProcessRun.h"
 #include "tests/support/ClockGuard.h"

@@ -1,3 +1,4 @@
+// The processor's progress list: the newest 1001 lines with their time.
 #include "base/DayNumber.h"
 #include "processor/StatusList.h"
 #include "tests/support/ClockGuard.h"

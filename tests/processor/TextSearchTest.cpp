@@ -1,3 +1,4 @@
+// Text search in received mail: the header lines, the sender, and case-insensitive search within bounds.
 #include "base/Text.h"
 #include "processor/TextSearch.h"
 

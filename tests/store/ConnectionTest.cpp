@@ -1,3 +1,4 @@
+// Database connections: opening failures, locks and time-outs, file modes, and seeding the data folder.
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/Schema.h"

@@ -1,3 +1,4 @@
+// The data folder: the order in which it is chosen, and its subfolders.
 #include "store/DataFolder.h"
 #include "tests/support/TempFolder.h"
 

@@ -1,3 +1,4 @@
+// Durable files: a copy that replaces its target whole or not at all, and private new files.
 #include "store/DataFolder.h"
 #include "store/DurableFile.h"
 #include "tests/support/TempFolder.h"

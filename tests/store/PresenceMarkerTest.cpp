@@ -1,3 +1,4 @@
+// Presence markers: one holder per title and data folder, looking without taking, and who may see them.
 #include "store/DataFolder.h"
 #include "store/PresenceMarker.h"
 #include "tests/support/TempFolder.h"

@@ -1,6 +1,6 @@
 // The picture button on the offscreen platform: its mode, its faces and the
 // notifications it passes on.
-#include "tests/control_window/WindowTest.h"
+#include "tests/control/window/WindowTest.h"
 #include "tests/support/TempFolder.h"
 #include "widgets/CustomButton.h"
 

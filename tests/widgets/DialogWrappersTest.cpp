@@ -1,5 +1,5 @@
 // The wrappers every window's boxes and dialogs go through, as tests answer them.
-#include "tests/control_window/WindowTest.h"
+#include "tests/control/window/WindowTest.h"
 #include "widgets/FileDialogs.h"
 #include "widgets/MessageBoxes.h"
 
