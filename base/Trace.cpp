@@ -63,6 +63,12 @@ void TraceLog(const std::string& message, bool force) {
   if (!AppendLine(message, error)) throw std::runtime_error(error);
 }
 
+void TraceLogNoThrow(const std::string& message, bool force) {
+  if (!force && !g_debug) return;
+  std::string error;
+  (void)AppendLine(message, error);
+}
+
 bool CommandLineHasSwitch(const std::string& commandLine, char letter) {
   const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
   for (size_t i = 0; i + 1 < commandLine.size(); ++i)

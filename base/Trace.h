@@ -19,6 +19,9 @@ void TracePop(const std::string& message, bool force = false);
 // TraceLog (the control program's and the monitor's writer) throws std::runtime_error
 // when the line cannot be written, so that the caller's own trap handles it.
 void TraceLog(const std::string& message, bool force = false);
+// The same for a line beside an outcome that is reported or handled anyway: a line that
+// cannot be written (the trace folder gone, a full disk) is passed over, never thrown.
+void TraceLogNoThrow(const std::string& message, bool force = false);
 
 // True when the command line holds "/" and the letter, in either letter case, anywhere.
 bool CommandLineHasSwitch(const std::string& commandLine, char letter);

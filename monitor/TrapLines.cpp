@@ -7,10 +7,7 @@
 namespace ar {
 
 void TrapLine(const std::string& label, const std::string& error) {
-  try {
-    TraceLog(label + error, true);
-  } catch (const std::exception&) {
-  }
+  TraceLogNoThrow(label + error, true);
 }
 
 void TrapLines::Report(const std::string& label, const std::vector<std::string>& errors) {

@@ -12,14 +12,6 @@
 namespace ar {
 namespace {
 
-// A trace line of the list that may itself fail: a lost line must not stop the list.
-void ForcedTrace(const std::string& line) {
-  try {
-    TraceLog(line, true);
-  } catch (const std::exception&) {
-  }
-}
-
 std::string Folded(const std::string& text) {
   std::string folded = text;
   std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -74,7 +66,7 @@ std::optional<int64_t> AutoresponderList::SubscriberCount(size_t index) {
     } catch (const std::exception& e) {
       // Counted once per reload like any other row, so a missing table is traced once.
       count = -1;
-      ForcedTrace(e.what());
+      TraceLogNoThrow(e.what(), true);
     }
   }
   if (*count < 0) return std::nullopt;

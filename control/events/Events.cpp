@@ -11,14 +11,6 @@
 namespace ar {
 namespace {
 
-// A lost trace line must not turn a created event into a failure.
-void TraceForced(const std::string& line) {
-  try {
-    TraceLog(line, true);
-  } catch (const std::exception&) {
-  }
-}
-
 // The default template's file in the program folder's templates, or "" when none is
 // set or the name is not a plain file name there.
 std::string DefaultTemplatePath(Connection& main, const std::string& programFolder) {
@@ -40,7 +32,7 @@ void CreateContentFile(Connection& main, const EventFolders& folders, int64_t ev
   const std::string templatePath = DefaultTemplatePath(main, folders.programFolder);
   if (!templatePath.empty() && CopyFile(templatePath, target)) return;
   // A template that cannot be copied leaves an empty body rather than a partial copy.
-  if (!CreateEmptyFile(target)) TraceForced("frmProjectDetail:cmdNew_Click: cannot create " + target);
+  if (!CreateEmptyFile(target)) TraceLogNoThrow("frmProjectDetail:cmdNew_Click: cannot create " + target, true);
 }
 
 }  // namespace

@@ -18,15 +18,6 @@ constexpr const char* kPreviousInstance =
     "A previous instance of Autoresponder is already running, possibly because the Autoresponder service is running. "
     "You will need to turn off the service before opening Autoresponder in application mode.";
 
-// Trace lines of start-up; the trace folder may not exist yet, and a lost line must not
-// stop the program.
-void StartTrace(const std::string& line, bool force = false) {
-  try {
-    TraceLog(line, force);
-  } catch (const std::exception&) {
-  }
-}
-
 }  // namespace
 
 std::string VersionText() { return AR_VERSION; }
@@ -52,11 +43,11 @@ bool ControlProgram::StartUp() {
   SetTraceFile(dataFolder_ + "/debug/trace.log");
   CreateDataSubfolders(dataFolder_);
 
-  StartTrace("Checking previous instance");
+  TraceLogNoThrow("Checking previous instance");
   if (!instance_.Acquire("velquin", dataFolder_)) {
-    if (ServiceMode()) StartTrace("Previous service already running", true);
+    if (ServiceMode()) TraceLogNoThrow("Previous service already running", true);
     else messages_.ShowMessage(kPreviousInstance, "Autoresponder", MessageIcon::Critical);
-    StartTrace("Trying to end");
+    TraceLogNoThrow("Trying to end");
     exitCode_ = kControlExitAlreadyRunning;
     return false;
   }
@@ -77,7 +68,7 @@ bool ControlProgram::StartUp() {
 }
 
 void ControlProgram::StopDuringStartUp() {
-  StartTrace("Stop requested during start-up");
+  TraceLogNoThrow("Stop requested during start-up");
   exitCode_ = kControlExitNormal;
   if (!ServiceMode()) return;
   NotifyServiceStopping();
@@ -85,18 +76,18 @@ void ControlProgram::StopDuringStartUp() {
 }
 
 bool ControlProgram::StartUpSteps() {
-  StartTrace("Passed previous instance");
-  StartTrace("frmMain_load command: " + commandLine_);
-  StartTrace(ServiceMode() ? "Service mode" : "Application mode");
+  TraceLogNoThrow("Passed previous instance");
+  TraceLogNoThrow("frmMain_load command: " + commandLine_);
+  TraceLogNoThrow(ServiceMode() ? "Service mode" : "Application mode");
   if (CommandLineHasSwitch(commandLine_, 'd')) SetDebugSwitch(true);
-  StartTrace("Application path: " + programFolder_);
+  TraceLogNoThrow("Application path: " + programFolder_);
 
   SeedDatabases(programFolder_, dataFolder_);
   if (stopRequested()) return false;
 
   MaintenanceHooks hooks;
   hooks.compact = compactForTests;
-  hooks.trace = [](const std::string& line) { StartTrace(line); };
+  hooks.trace = [](const std::string& line) { TraceLogNoThrow(line); };
   hooks.problem = [this](const std::string& text) { Report(text, "Autoresponder Database Problem"); };
   hooks.stopRequested = stopRequested;
   hooks.working = [this] {
@@ -104,14 +95,14 @@ bool ControlProgram::StartUpSteps() {
   };
   if (MaintainDatabases(dataFolder_, hooks) == MaintenanceOutcome::Stopped || stopRequested()) return false;
 
-  StartTrace("Opening db connections");
+  TraceLogNoThrow("Opening db connections");
   databases_.Open(dataFolder_);
   UpgradeDatabase();
-  StartTrace("Loading configuration data");
+  TraceLogNoThrow("Loading configuration data");
   databases_.config.Query("select * from tblConfiguration");
   scheduler_ = std::make_unique<RunScheduler>(databases_.config, programFolder_, dataFolder_, starter_);
   tcp1_ = std::make_unique<PosixSocket>();
-  StartTrace("Opening screens");
+  TraceLogNoThrow("Opening screens");
   return true;
 }
 
@@ -126,8 +117,8 @@ void ControlProgram::UpgradeDatabase() {
 }
 
 void ControlProgram::FinishStartUp() {
-  StartTrace("Mode type: " + std::to_string(modeType_));
-  StartTrace(ServiceMode() ? "Service mode screen hide" : "Application mode show project list");
+  TraceLogNoThrow("Mode type: " + std::to_string(modeType_));
+  TraceLogNoThrow(ServiceMode() ? "Service mode screen hide" : "Application mode show project list");
 }
 
 void ControlProgram::TimerProcessTick() {
@@ -143,7 +134,7 @@ void ControlProgram::TimerSummaryTick() {
     SendSummaryReportEmail(*tcp1_, databases_.config, dataFolder_, Messages(), TraceLog);
   } catch (const std::exception& e) {
     // The daily timer must keep ticking whatever went wrong with one report.
-    StartTrace(std::string("frmMain/timerSummaryReportEmail_Timer: Error ") + e.what(), true);
+    TraceLogNoThrow(std::string("frmMain/timerSummaryReportEmail_Timer: Error ") + e.what(), true);
   }
 }
 

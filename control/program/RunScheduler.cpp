@@ -86,11 +86,8 @@ void RunScheduler::TimerTick() {
       StartEventProcessing(0);
     }
   } catch (const std::exception& e) {
-    try {
-      TraceLog(std::string("frmMain/timerProcess_Timer: Error ") + e.what(), true);
-    } catch (const std::exception&) {
-      // The trace folder is gone; the schedule goes on all the same.
-    }
+    // The trace folder may be gone; the schedule goes on all the same.
+    TraceLogNoThrow(std::string("frmMain/timerProcess_Timer: Error ") + e.what(), true);
   }
 }
 

@@ -21,15 +21,6 @@ namespace {
 constexpr const char* kReportTrap = "basAutoResponderSpecific:CreateSummaryReport: ";
 constexpr const char* kTimerTrap = "frmMain/timerSummaryReportEmail_Timer: ";
 
-// A forced trace line that may itself fail: the trace file's folder can be gone, and the
-// caller must not hear of it.
-void ForcedTrace(const std::string& line) {
-  try {
-    TraceLog(line, true);
-  } catch (const std::exception&) {
-  }
-}
-
 // The report file, replaced on open; every line goes to the file as it is written, so an
 // error leaves the lines before it. Closed by its destructor, so an error never keeps the
 // file from the next report.
@@ -109,7 +100,7 @@ std::string CreateSummaryReport(Connection& main, Connection& subscribers, const
     ReportFile out(SummaryReportPath(dataFolder));
     WriteReport(main, subscribers, out);
   } catch (const std::exception& e) {
-    ForcedTrace(kReportTrap + std::string(e.what()));
+    TraceLogNoThrow(kReportTrap + std::string(e.what()), true);
     return e.what();
   }
   return "";
@@ -123,7 +114,7 @@ bool DailySummaryDue(Connection& main, double now) {
   if (when.empty()) return false;
   int hour = 0, minute = 0, second = 0;
   if (!ParseTimeOfDay(when, hour, minute, second)) {
-    ForcedTrace(kTimerTrap + std::string("SummaryReportEmailTime is not a time of day: \"") + when + "\"");
+    TraceLogNoThrow(kTimerTrap + std::string("SummaryReportEmailTime is not a time of day: \"") + when + "\"", true);
     return false;
   }
   char hhnn[16];

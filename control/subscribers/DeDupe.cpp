@@ -12,6 +12,10 @@ constexpr int64_t kKeysPerStep = 50000;
 
 void DeDupe(Connection& subscribers, int64_t autoresponderId, const std::function<void()>& between) {
   const std::string table = SubscriberTable(autoresponderId);
+  // tblDeDupe is the scratch table that databases of every version carry for this work.
+  // The rows are now judged in place, a range of keys at a time, so the table is no longer
+  // filled; it stays in the schema because older databases and tools expect it, and it is
+  // emptied before and after, so that whatever an older version left there goes.
   subscribers.Execute("delete from tblDeDupe");
   const Value first = subscribers.Scalar("select min(SubscriberID) from " + table);
   const Value last = subscribers.Scalar("select max(SubscriberID) from " + table);

@@ -55,11 +55,8 @@ int RunMonitor(int argc, char** argv) {
   SystemTrayIcon icon;
   frmtamsel window(Setup(dataFolder), icon);
   ShowRequestServer requests(dataFolder, [&window] {
-    try {
-      TraceLog("Window shown at another start's request");
-    } catch (const std::exception&) {
-      // a trace line that cannot be written does not keep the window back
-    }
+    // A trace line that cannot be written does not keep the window back.
+    TraceLogNoThrow("Window shown at another start's request");
     window.ShowMonitorWindow();
   });
   if (!requests.Listening()) TrapLine("frmtamsel_load: ", "cannot listen for show requests: " + requests.Error());

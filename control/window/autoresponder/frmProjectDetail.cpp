@@ -316,11 +316,8 @@ bool frmProjectDetail::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmProjectDetail::Trap(const char* procedure, const std::string& error) {
-  try {
-    TraceLog(std::string("frmProjectDetail:") + procedure + ": " + error, true);
-  } catch (const std::exception&) {
-    // The box below still tells the operator.
-  }
+  // The box below still tells the operator.
+  TraceLogNoThrow(std::string("frmProjectDetail:") + procedure + ": " + error, true);
   MessageBoxes::Show(this, "Error: " + error, "", MessageIcon::Critical);
 }
 

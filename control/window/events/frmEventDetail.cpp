@@ -372,11 +372,8 @@ bool frmEventDetail::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmEventDetail::Trap(const char* procedure, const std::string& error) {
-  try {
-    TraceLog(std::string("frmEventDetail:") + procedure + ": " + error, true);
-  } catch (const std::exception&) {
-    // The box below still tells the operator.
-  }
+  // The box below still tells the operator.
+  TraceLogNoThrow(std::string("frmEventDetail:") + procedure + ": " + error, true);
   MessageBoxes::Show(this, "Error: " + error, "", MessageIcon::Critical);
 }
 
@@ -439,10 +436,7 @@ std::optional<std::string> frmEventDetail::ImportFile(const char* section, const
   try {
     return ReadTextLines(*file);
   } catch (const std::exception& e) {
-    try {
-      TraceLog(std::string("frmEventDetail:") + procedure + ": " + e.what(), true);
-    } catch (const std::exception&) {
-    }
+    TraceLogNoThrow(std::string("frmEventDetail:") + procedure + ": " + e.what(), true);
     MessageBoxes::Show(this, problem, "HTML Code Problem", MessageIcon::Critical);
     return std::nullopt;
   }

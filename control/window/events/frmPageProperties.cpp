@@ -124,11 +124,8 @@ void frmPageProperties::Fill() {
     txtBackgroundImageURL_->setText(QString::fromStdString(properties_.background));
     backgroundShown_ = true;
   } catch (const std::exception& e) {
-    try {
-      TraceLog(std::string("frmPageProperties/form_load: ") + e.what(), true);
-    } catch (const std::exception&) {
-      // A trace that cannot be written must not keep the window from opening.
-    }
+    // A trace that cannot be written must not keep the window from opening.
+    TraceLogNoThrow(std::string("frmPageProperties/form_load: ") + e.what(), true);
   }
 }
 

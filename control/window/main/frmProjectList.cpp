@@ -32,14 +32,6 @@ namespace {
 constexpr int kRefreshIntervalMs = 60000;
 constexpr int kRebindWaitMs = 2000;
 
-// A trace line that may itself fail: the list goes on all the same.
-void ForcedTrace(const std::string& line) {
-  try {
-    TraceLog(line, true);
-  } catch (const std::exception&) {
-  }
-}
-
 void ShowError(QWidget* parent, const std::string& reason) {
   MessageBoxes::Show(parent, "Error: " + reason, "", MessageIcon::None);
 }
@@ -134,7 +126,7 @@ frmProjectList::frmProjectList(ControlProgram& program, std::function<bool()> ap
     UpdateBlackoutLabel();
     Reload();
   } catch (const std::exception& e) {
-    ForcedTrace(e.what());
+    TraceLogNoThrow(e.what(), true);
   }
 }
 
@@ -156,7 +148,7 @@ void frmProjectList::Operation(const std::function<void()>& body) {
     try {
       body();
     } catch (const std::exception& e) {
-      ForcedTrace(e.what());
+      TraceLogNoThrow(e.what(), true);
       ShowError(this, e.what());
     }
     --busy_;
@@ -175,7 +167,7 @@ void frmProjectList::RefreshTick() {
     UpdateBlackoutLabel();
     Reload();
   } catch (const std::exception& e) {
-    ForcedTrace(e.what());
+    TraceLogNoThrow(e.what(), true);
   }
   timerRefresh_->start();
 }
@@ -262,7 +254,7 @@ void frmProjectList::Activated() {
   try {
     Reload();
   } catch (const std::exception& e) {
-    ForcedTrace(e.what());
+    TraceLogNoThrow(e.what(), true);
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include "base/Trace.h"
 #include "control/subscribers/CsvFile.h"
-#include "control/subscribers/DeDupe.h"
+#include "control/subscribers/ImportWorkflow.h"
 #include "control/subscribers/SubscriberImport.h"
 #include "control/window/main/WindowOpeners.h"
 #include "control/window/subscribers/frmListImportStatus.h"
@@ -34,10 +34,7 @@ void Critical(QWidget* parent, const std::string& text) { MessageBoxes::Show(par
 // A forced trace line; the operator is told in a box as well, so a trace that cannot be
 // written is passed over.
 void TraceProblem(const std::string& message) {
-  try {
-    TraceLog("frmImportSubscribers:cmdImport_Click: " + message, true);
-  } catch (const std::exception&) {
-  }
+  TraceLogNoThrow("frmImportSubscribers:cmdImport_Click: " + message, true);
 }
 
 }  // namespace
@@ -211,27 +208,30 @@ void frmImportSubscribers::Import(const std::string& path, int addressField) {
   importing_ = true;
   SetButtonsEnabled(false);
   try {
-    SubscriberImport import(context_.subscribers, autoresponderId_, path, addressField);
-    // Every batch is committed before the window system gets its turn, so a stop keeps
-    // every row read before it.
-    while (import.Step()) {
-      status_->SetStatus(QString::number(import.Percent()) + "% completed");
-      Breathe(true);
-      if (status_->StopRequested()) {
-        wait.Restore();
-        EndImport();
-        if (refreshSubscribers_) refreshSubscribers_();
-        done(QDialog::Rejected);
-        return;
+    // The window's share of the import: the percentage, the Stop button, and its turn to
+    // draw itself between the steps.
+    struct Shown : ImportProgress {
+      frmImportSubscribers& window;
+      explicit Shown(frmImportSubscribers& w) : window(w) {}
+      void BatchCommitted(int percent) override {
+        window.status_->SetStatus(QString::number(percent) + "% completed");
+        window.Breathe(true);
       }
-    }
-    if (import.LinesCut() > 0)
-      TraceProblem(std::to_string(import.LinesCut()) + " line(s) longer than " +
-                   std::to_string(CsvReader::kMaxLineBytes) + " bytes imported with the fields within that length");
-    if (cbDedupe_->isChecked()) {
-      status_->SetStopEnabled(false);
-      status_->SetStatus("De-Duping...");
-      DeDupe(context_.subscribers, autoresponderId_, [this] { Breathe(false); });
+      bool StopRequested() override { return window.status_->StopRequested(); }
+      void DeDuping() override {
+        window.status_->SetStopEnabled(false);
+        window.status_->SetStatus("De-Duping...");
+      }
+      void Breathe() override { window.Breathe(false); }
+    } shown(*this);
+    const ImportOutcome outcome = ImportSubscriberFile(context_.subscribers, autoresponderId_, path, addressField,
+                                                       cbDedupe_->isChecked(), shown);
+    if (outcome.stopped) {
+      wait.Restore();
+      EndImport();
+      if (refreshSubscribers_) refreshSubscribers_();
+      done(QDialog::Rejected);
+      return;
     }
   } catch (const std::exception& e) {
     wait.Restore();
