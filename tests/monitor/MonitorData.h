@@ -4,6 +4,7 @@
 #include "base/Trace.h"
 #include "store/Value.h"
 #include "tests/support/ClockGuard.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 
 #include <algorithm>
@@ -22,9 +23,9 @@ class MonitorData {
   // A subscriber row with its three dates as days before now (Null where not given).
   void AddSubscriber(int64_t autoresponder, Value addedDaysAgo, Value sentDaysAgo = {}, Value unsubscribedDaysAgo = {}) {
     auto at = [](const Value& ago) { return ago.IsNull() ? Value() : Value(kNow - ago.AsReal()); };
-    db.Subscribers().Execute("insert into [" + std::to_string(autoresponder) +
-                                 "] (EmailAddress, AddedDate, LastEventSentTime, UnsubscribeDate) values (?,?,?,?)",
-                             {"someone@example.com", at(addedDaysAgo), at(sentDaysAgo), at(unsubscribedDaysAgo)});
+    test::InsertSubscriber(db.Subscribers(), autoresponder,
+                           {{"EmailAddress", "someone@example.com"}, {"AddedDate", at(addedDaysAgo)},
+                            {"LastEventSentTime", at(sentDaysAgo)}, {"UnsubscribeDate", at(unsubscribedDaysAgo)}});
   }
   // An autoresponder row without its subscriber table.
   int64_t AddAutoresponderWithoutTable(const std::string& name) {

@@ -8,6 +8,7 @@
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 
 #include <gmock/gmock.h>
@@ -36,8 +37,7 @@ class AutoresponderRows : public ::testing::Test {
   AutoresponderRows() { SetTraceFile(db.Folder() + "/debug/trace.log"); }
   ~AutoresponderRows() override { SetTraceFile(""); }
   void AddSubscribers(int64_t id, int count) {
-    for (int i = 0; i < count; ++i)
-      db.Subscribers().Execute("insert into " + SubscriberTable(id) + " (EmailAddress) values ('a@example.com')");
+    for (int i = 0; i < count; ++i) test::InsertSubscriber(db.Subscribers(), id, {{"EmailAddress", "a@example.com"}});
   }
   std::vector<std::string> Column(int column) {
     std::vector<std::string> texts;

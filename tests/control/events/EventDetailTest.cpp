@@ -7,6 +7,7 @@
 
 #include "store/DataFolder.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 
 #include <gtest/gtest.h>
@@ -22,9 +23,7 @@ class EventDetailTest : public ::testing::Test {
  protected:
   void SetUp() override { id = db.AddAutoresponder("Course", true); }
   int64_t AddEvent(int interval) {
-    db.Config().Execute("insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval) values (?, 'E', ?)",
-                        {id, interval});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), id, {{"EventName", "E"}, {"EventInterval", interval}});
   }
   RowSet Row(int64_t eventId) {
     return db.Config().Query("select * from tblAutoresponderEvents where AutoresponderEventID=?", {eventId});

@@ -3,6 +3,7 @@
 
 #include "store/DataFolder.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +20,9 @@ class EventsTest : public ::testing::Test {
     MakeFolders(programFolder.Path() + "/templates");
   }
   int64_t AddEvent(int64_t autoresponder, const std::string& name, int interval, const std::string& from = "") {
-    db.Config().Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, FromAddress, FromName,"
-        " ReplyToAddress) values (?, ?, ?, -1, ?, 'Team', 'reply@example.com')",
-        {autoresponder, name, interval, from});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), autoresponder,
+                             {{"EventName", name}, {"EventInterval", interval}, {"Active", true}, {"FromAddress", from},
+                              {"FromName", "Team"}, {"ReplyToAddress", "reply@example.com"}});
   }
   std::optional<int64_t> Create(const std::string& name) {
     return CreateEvent(db.Config(), EventFolders{db.Folder(), programFolder.Path()}, id, name);

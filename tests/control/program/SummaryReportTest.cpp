@@ -8,6 +8,7 @@
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 
 #include <gmock/gmock.h>
@@ -41,18 +42,15 @@ class ReportFixture {
   void Create() { CreateSummaryReport(db.Config(), db.Subscribers(), db.Folder()); }
 
   int64_t AddEvent(int64_t autoresponder, const Value& name, const Value& days, bool active) {
-    db.Config().Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active) values (?,?,?,?)",
-        {autoresponder, name, days, active});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), autoresponder,
+                             {{"EventName", name}, {"EventInterval", days}, {"Active", active}});
   }
   // lastEvent and sent Null: a subscriber never sent anything.
   void AddSubscriber(int64_t autoresponder, const Value& lastEvent = Null{}, const Value& sent = Null{},
                      const Value& unsubscribed = Null{}) {
-    db.Subscribers().Execute("insert into " + SubscriberTable(autoresponder) +
-                                 " (EmailAddress, LastAutoresponderEventID, LastEventSentTime, UnsubscribeDate)"
-                                 " values ('someone@example.com',?,?,?)",
-                             {lastEvent, sent, unsubscribed});
+    test::InsertSubscriber(db.Subscribers(), autoresponder,
+                           {{"EmailAddress", "someone@example.com"}, {"LastAutoresponderEventID", lastEvent},
+                            {"LastEventSentTime", sent}, {"UnsubscribeDate", unsubscribed}});
   }
   void SetLastRun(int64_t autoresponder, double when) {
     db.Config().Execute("update tblAutoresponders set LastRespondTime=? where AutoresponderID=?", {when, autoresponder});

@@ -12,6 +12,7 @@
 #include "tests/control/window/WindowTest.h"
 #include "tests/support/NamedChild.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestData.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -65,15 +66,12 @@ class ProjectDetail : public test::WindowTest {
     return db.Config().Query("select * from tblAutoresponders where AutoresponderID=?", {which});
   }
   int64_t AddEvent(const std::string& name, int interval) {
-    db.Config().Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, FromAddress)"
-        " values (?, ?, ?, -1, 'news@example.com')",
-        {id, name, interval});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), id,
+                             {{"EventName", name}, {"EventInterval", interval}, {"Active", true},
+                              {"FromAddress", "news@example.com"}});
   }
   void AddSubscribers(const std::vector<std::string>& addresses) {
-    for (const std::string& a : addresses)
-      db.Subscribers().Execute("insert into " + SubscriberTable(id) + " (EmailAddress) values (?)", {a});
+    for (const std::string& a : addresses) test::InsertSubscriber(db.Subscribers(), id, {{"EmailAddress", a}});
   }
   std::vector<std::string> StoredAddresses() {
     std::vector<std::string> all;

@@ -9,6 +9,7 @@
 #include "tests/control/window/WebEngineTest.h"
 #include "tests/support/NamedChild.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestData.h"
 #include "widgets/DetachedProgram.h"
 #include "widgets/web/HtmlEditor.h"
 #include "widgets/web/HtmlPreview.h"
@@ -58,13 +59,13 @@ class EventDetailWindow : public test::WindowTest {
   }
   int64_t AddEvent(const std::string& name, int interval, bool active = true, bool useFiles = false,
                    const std::string& htmlFile = "") {
-    db.Config().Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, Subject, FromAddress,"
-        " FromName, ReplyToAddress, AttachmentFileName, PlainTextOnly, UseFilesForMessageBodies, HTMLMessageFile,"
-        " PlainTextMessageFile, PlainTextMessage, DisableWYSIWYG) values (?, ?, ?, ?, 'Hello', 'news@example.com',"
-        " 'Course Team', 'reply@example.com', '', 0, ?, ?, '', 'Hello\r\nThere\r\n', 0)",
-        {id, name, interval, active, useFiles, htmlFile});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), id,
+                             {{"EventName", name}, {"EventInterval", interval}, {"Active", active}, {"Subject", "Hello"},
+                              {"FromAddress", "news@example.com"}, {"FromName", "Course Team"},
+                              {"ReplyToAddress", "reply@example.com"}, {"AttachmentFileName", ""},
+                              {"PlainTextOnly", false}, {"UseFilesForMessageBodies", useFiles},
+                              {"HTMLMessageFile", htmlFile}, {"PlainTextMessageFile", ""},
+                              {"PlainTextMessage", "Hello\r\nThere\r\n"}, {"DisableWYSIWYG", false}});
   }
   std::string ContentFile(int64_t eventId) { return EventContentFilePath(db.Folder(), eventId); }
   frmEventDetail& Open(int64_t eventId, const std::string& dataFolder = "") {

@@ -9,6 +9,7 @@
 #include "tests/control/window/ModalWindows.h"
 #include "tests/control/window/WindowTest.h"
 #include "tests/support/ClockGuard.h"
+#include "tests/support/TestData.h"
 #include "widgets/CustomButton.h"
 
 #include <QAction>
@@ -96,15 +97,11 @@ class ProjectList : public test::WindowTest {
                 .Eof();
   }
   int64_t AddEvent(int64_t autoresponder, const std::string& name) {
-    db.Config().Execute("insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active)"
-                        " values (?,?,1,-1)",
-                        {autoresponder, name});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), autoresponder, {{"EventName", name}, {"EventInterval", 1}, {"Active", true}});
   }
   void AddSubscriber(int64_t autoresponder, const Value& unsubscribed = Null{}) {
-    db.Subscribers().Execute(
-        "insert into " + SubscriberTable(autoresponder) + " (EmailAddress, UnsubscribeDate) values ('a@example.com',?)",
-        {unsubscribed});
+    test::InsertSubscriber(db.Subscribers(), autoresponder,
+                           {{"EmailAddress", "a@example.com"}, {"UnsubscribeDate", unsubscribed}});
   }
 
   QtOperatorMessages messages;
