@@ -2,6 +2,7 @@
 
 #include "base/FileMode.h"
 #include "base/Trace.h"
+#include "store/ConfigurationRow.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 
@@ -14,7 +15,7 @@ namespace {
 // The default template's file in the program folder's templates, or "" when none is
 // set or the name is not a plain file name there.
 std::string DefaultTemplatePath(Connection& main, const std::string& programFolder) {
-  const std::string name = NullToDefault(main.Scalar("select DefaultTemplate from tblConfiguration"), "");
+  const std::string name = ConfigurationRow::Read(main).DefaultTemplate();
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return "";
   const std::string path = programFolder + "/templates/" + name;
   return FileExists(path) ? path : "";

@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "mail/BodyFile.h"
+#include "store/ConfigurationRow.h"
 #include "store/DataFolder.h"
 #include "store/DurableFile.h"
 
@@ -74,7 +75,7 @@ std::string PreviewPicturePath(const std::string& folder, const std::string& tem
 }
 
 std::string LoadDefaultTemplate(Connection& main) {
-  return NullToDefault(main.Scalar("select DefaultTemplate from tblConfiguration"), "");
+  return ConfigurationRow::Read(main).DefaultTemplate();
 }
 
 void SetDefaultTemplate(Connection& main, const std::string& name) {

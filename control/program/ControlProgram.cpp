@@ -6,6 +6,7 @@
 #include "control/program/StopSignals.h"
 #include "control/program/SummaryReport.h"
 #include "mail/SummaryMail.h"
+#include "store/ConfigurationRow.h"
 #include "store/DataFolder.h"
 #include "store/Schema.h"
 
@@ -99,7 +100,8 @@ bool ControlProgram::StartUpSteps() {
   databases_.Open(dataFolder_);
   UpgradeDatabase();
   TraceLogNoThrow("Loading configuration data");
-  databases_.config.Query("select * from tblConfiguration");
+  // A configuration that cannot be read stops the start here, with its reason.
+  (void)ConfigurationRow::Read(databases_.config);
   scheduler_ = std::make_unique<RunScheduler>(databases_.config, programFolder_, dataFolder_, starter_);
   tcp1_ = std::make_unique<PosixSocket>();
   TraceLogNoThrow("Opening screens");

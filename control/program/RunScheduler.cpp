@@ -2,6 +2,7 @@
 
 #include "base/Clock.h"
 #include "base/Trace.h"
+#include "store/ConfigurationRow.h"
 #include "store/PresenceMarker.h"
 
 #include <cerrno>
@@ -78,8 +79,7 @@ void RunScheduler::TimerTick() {
   try {
     const double now = NowDays();
     if (!lastRunStart_) lastRunStart_ = now;
-    RowSet config = main_.Query("select * from tblConfiguration");
-    long long minutes = config.Eof() ? 15 : NullToDefault(config.Field("POPCycleMinutes"), static_cast<int64_t>(15));
+    long long minutes = ConfigurationRow::Read(main_).PopCycleMinutes(15);
     if (minutes == 0) minutes = 15;
     if (*lastRunStart_ + static_cast<double>(minutes) / 1440.0 < now) {
       lastRunStart_ = now;

@@ -3,6 +3,7 @@
 #include "base/DayNumber.h"
 #include "base/FileMode.h"
 #include "base/Trace.h"
+#include "store/ConfigurationRow.h"
 #include "store/Schema.h"
 #include "store/Value.h"
 
@@ -107,10 +108,9 @@ std::string CreateSummaryReport(Connection& main, Connection& subscribers, const
 }
 
 bool DailySummaryDue(Connection& main, double now) {
-  RowSet config = main.Query("select * from tblConfiguration");
-  if (config.Eof()) return false;
-  if (!NullToDefault(config.Field("EnableDailySummaryEmail"), false)) return false;
-  const std::string when = NullToDefault(config.Field("SummaryReportEmailTime"), "");
+  const ConfigurationRow config = ConfigurationRow::Read(main);
+  if (!config.Exists() || !config.EnableDailySummaryEmail()) return false;
+  const std::string when = config.SummaryReportEmailTime();
   if (when.empty()) return false;
   int hour = 0, minute = 0, second = 0;
   if (!ParseTimeOfDay(when, hour, minute, second)) {

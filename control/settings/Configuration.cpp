@@ -1,6 +1,7 @@
 #include "control/settings/Configuration.h"
 
 #include "base/Text.h"
+#include "store/ConfigurationRow.h"
 #include "store/Schema.h"
 
 #include <cerrno>
@@ -76,13 +77,13 @@ const std::vector<ConfigurationField>& ConfigurationFields() {
 }
 
 ConfigurationValues LoadConfiguration(Connection& config) {
-  const RowSet row = config.Query("select * from tblConfiguration");
+  const ConfigurationRow row = ConfigurationRow::Read(config);
   ConfigurationValues values;
   for (const ConfigurationField& field : ConfigurationFields()) {
     ConfigurationValue& value = values[field.column];
     // A column the database lacks (not brought up to date) loads as empty.
-    if (row.Eof() || !row.HasField(field.column)) continue;
-    const Value& stored = row.Field(field.column);
+    const Value stored = row.Field(field.column);
+    if (stored.IsNull()) continue;
     if (field.kind != Kind::YesNo) {
       value.text = NullToDefault(stored, "");
       continue;

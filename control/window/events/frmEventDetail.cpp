@@ -8,6 +8,7 @@
 #include "control/events/Preflight.h"
 #include "control/window/autoresponder/frmProjectDetail.h"
 #include "control/window/main/WindowOpeners.h"
+#include "store/ConfigurationRow.h"
 #include "widgets/FileDialogs.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/Pause.h"
@@ -469,7 +470,7 @@ void frmEventDetail::cmdPreflightTest_Click() {
     for (const HtmlElement& e : *live) elements.push_back({e.tagName, e.src, e.href, e.name, e.id});
   std::string smtpServer;
   try {
-    smtpServer = NullToDefault(context_.main.Scalar("select SMTPServer from tblConfiguration"), "");
+    smtpServer = ConfigurationRow::Read(context_.main).SmtpServer();
   } catch (const std::exception& e) {
     wait.Restore();
     Trap("cmdPreflightTest_Click", e.what());
