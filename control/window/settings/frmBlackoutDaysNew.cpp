@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/DayNumber.h"
 #include "control/settings/BlackoutDays.h"
+#include "widgets/ButtonRow.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QDateEdit>
@@ -39,10 +40,7 @@ frmBlackoutDaysNew::frmBlackoutDaysNew(Connection& main, QWidget* parent) : QDia
   cancel->setObjectName("cmdCancel");
   connect(ok, &QPushButton::clicked, this, &frmBlackoutDaysNew::Ok);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  QHBoxLayout* buttons = ButtonRow({ok, cancel});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);

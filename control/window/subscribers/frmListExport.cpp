@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "control/subscribers/SubscriberExport.h"
 #include "control/window/main/WindowOpeners.h"
+#include "widgets/ButtonRow.h"
 #include "widgets/FileDialogs.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/WaitCursor.h"
@@ -66,10 +67,7 @@ frmListExport::frmListExport(SubscriberList& list, QWidget* parent) : QDialog(pa
   QPushButton* cancel = Button("cmdCancel", "&Cancel");
   connect(ok, &QPushButton::clicked, this, &frmListExport::cmdOK_Click);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  QHBoxLayout* buttons = ButtonRow({ok, cancel});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);

@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "control/events/Templates.h"
+#include "widgets/ButtonRow.h"
 #include "widgets/FileDialogs.h"
 #include "widgets/MessageBoxes.h"
 
@@ -48,10 +49,7 @@ frmTemplateImport::frmTemplateImport(std::string templatesFolder, QWidget* paren
   auto* file = new QHBoxLayout;
   file->addWidget(txtFileName_, 1);
   file->addWidget(browse);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  QHBoxLayout* buttons = ButtonRow({ok, cancel});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(prompt);
   layout->addLayout(file);
