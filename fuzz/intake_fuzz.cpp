@@ -8,6 +8,7 @@
 #include "base/Trace.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "mail/Addresses.h"
+#include "mail/EnvelopeAddress.h"
 #include "processor/MailboxIntake.h"
 #include "store/Schema.h"
 

@@ -8,6 +8,7 @@
 #include "base/Text.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "mail/Addresses.h"
+#include "mail/EnvelopeAddress.h"
 #include "mail/MailboxSession.h"
 #include "mail/ServerAddress.h"
 #include "mail/SummaryMail.h"

@@ -17,14 +17,6 @@ std::string EmailAddressOnly(const std::string& text) {
   return rest.substr(0, rest.size() - 1);
 }
 
-bool IsSafeEnvelopeAddress(const std::string& address) {
-  if (address.empty()) return false;
-  for (unsigned char c : address) {
-    if (c <= ' ' || c == 0x7f || c == '<' || c == '>') return false;
-  }
-  return true;
-}
-
 namespace {
 bool IsControl(unsigned char c) { return c < ' ' || c == 0x7f; }
 }  // namespace

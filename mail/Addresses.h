@@ -9,12 +9,6 @@ namespace ar {
 // error is traced and the result is empty.
 std::string EmailAddressOnly(const std::string& text);
 
-// Whether an address may be written into "MAIL FROM:<...>" or "RCPT TO:<...>" as it
-// stands: not empty, and free of control characters, blanks and angle brackets, any of
-// which would end the command early or smuggle a second one onto the wire. Addresses
-// from mailboxes and imported files are checked with this before they are used.
-bool IsSafeEnvelopeAddress(const std::string& address);
-
 // Whether the text holds a control character (CR, LF, NUL, ...): a stored address that
 // does cannot be trusted, whatever part of it would be used.
 bool HasControlCharacter(std::string_view text);

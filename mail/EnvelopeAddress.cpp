@@ -2,8 +2,8 @@
 
 namespace ar {
 
-bool IsSafeSmtpAddress(std::string_view address) {
-  if (address.empty() || address.size() > kMaxEnvelopeAddressBytes) return false;
+bool IsSafeEnvelopeAddress(std::string_view address) {
+  if (address.empty()) return false;
   for (unsigned char c : address) {
     if (c <= ' ' || c == 0x7f || c == '<' || c == '>') return false;
   }

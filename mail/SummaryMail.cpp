@@ -5,6 +5,7 @@
 #include "mail/Charset.h"
 #include "mail/DateLine.h"
 #include "mail/EnvelopeAddress.h"
+#include "mail/MailTransaction.h"
 #include "mail/MessageId.h"
 #include "mail/QuotedPrintable.h"
 #include "store/Connection.h"
@@ -74,22 +75,23 @@ struct Refusal {
 };
 
 // One mail transaction: nothing when the server took the message, else why not. Any
-// refusal ends the transaction; the session's own RSET follows a refused reply.
-std::optional<std::string> Transact(SmtpSession& session, const std::string& address, const std::string& helo,
-                                    const std::vector<std::string>& report) {
-  auto step = [&](const std::string& text, bool wantsGoAhead) -> std::optional<std::string> {
-    if (session.SMTPSend(text)) return std::string("the connection was lost while sending");
-    session.SMTPReceive();
-    const SmtpReply& reply = session.LastReply();
-    if (wantsGoAhead ? reply.replyClass == '3' : reply.Completed()) return std::nullopt;
-    return ReplyReason(reply);
-  };
-  if (auto refused = step("MAIL FROM: <" + address + ">\r\n", false)) return refused;
-  if (auto refused = step("RCPT TO: <" + address + ">\r\n", false)) return refused;
-  if (auto refused = step("DATA\r\n", true)) return refused;
-  // Dated when it is made: a run may cross a change of daylight saving time.
-  const double now = NowDays();
-  return step(SummaryMessageText(address, BuildDateHeader(now), NewMessageId(now, helo), report), false);
+// reply but the one each command wants ends the transaction; the session's own RSET
+// follows a refused reply.
+std::optional<std::string> Transact(SmtpSession& session, Socket& socket, const std::string& address,
+                                    const std::string& helo, const std::vector<std::string>& report) {
+  const MailTransactionResult done =
+      RunMailTransaction(session, socket, address, address, MailGoAhead::Expected, [&]() -> std::optional<MailText> {
+        // Dated when it is made: a run may cross a change of daylight saving time.
+        const double now = NowDays();
+        return MailText{SummaryMessageText(address, BuildDateHeader(now), NewMessageId(now, helo), report), {}};
+      });
+  switch (done.ending) {
+    case MailTransactionResult::Ending::Accepted: return std::nullopt;
+    case MailTransactionResult::Ending::SendFailed: return std::string("the connection was lost while sending");
+    case MailTransactionResult::Ending::Stopped:
+    case MailTransactionResult::Ending::NotComposed: break;
+  }
+  return ReplyReason(done.reply);
 }
 
 std::string Listed(const std::vector<Refusal>& refusals) {
@@ -183,7 +185,8 @@ void SendSummaryReportEmail(Socket& socket, Connection& configuration, const std
   int accepted = 0;
   std::vector<Refusal> refused;
   for (const std::string& address : addresses) {
-    if (!IsSafeSmtpAddress(address)) {
+    // Sender and recipient at once: no longer than a path may carry.
+    if (address.size() > kMaxEnvelopeAddressBytes || !IsSafeEnvelopeAddress(address)) {
       refused.push_back({address, "not a valid address"});
       continue;
     }
@@ -192,8 +195,10 @@ void SendSummaryReportEmail(Socket& socket, Connection& configuration, const std
       if (trace) trace("Could not connect to SMTP Server: " + settings.server, true);
       return;
     }
-    if (std::optional<std::string> reason = Transact(session, address, helo, report)) refused.push_back({address, *reason});
-    else ++accepted;
+    if (std::optional<std::string> reason = Transact(session, socket, address, helo, report))
+      refused.push_back({address, *reason});
+    else
+      ++accepted;
     session.SMTPQuit();
   }
   TellOutcome(messages, accepted, refused);

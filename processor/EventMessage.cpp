@@ -4,6 +4,7 @@
 #include "base/Trace.h"
 #include "mail/Addresses.h"
 #include "mail/BodyFile.h"
+#include "mail/MailTransaction.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpReply.h"
 
@@ -107,39 +108,29 @@ MessageResult EventMessage::Send(const EventContent& content, const std::string&
 
 void EventMessage::Transaction(SmtpSession& smtp, Socket& socket, MailMessageContent& message,
                                MessageResult& result) const {
-  const std::pair<Step, std::string> commands[] = {
-      {Step::Sender, "MAIL FROM: <" + SenderAddress(message.from) + ">\r\n"},
-      {Step::Recipient, "RCPT TO: <" + result.recipient + ">\r\n"},
-      {Step::Data, "DATA\r\n"}};
-  for (const auto& [step, command] : commands) {
-    if (smtp.SMTPSend(command)) return Interrupted("the connection broke while sending", result);
-    if (smtp.SMTPReceive()) return Refusal(smtp.LastReply(), step, result);
+  const ComposeMailText compose = [&]() -> std::optional<MailText> {
+    // The Date line takes the offset of the moment the message is composed, so a run
+    // across a change of daylight saving time dates each message right.
+    ComposerEnvironment environment;
+    environment.logStatus = [&result](const std::string& line) { result.statusLines.push_back(line); };
+    std::string text = CreateMailMessage(message, environment);
+    // An empty text would end DATA with an empty message: the connection is dropped
+    // instead, so that the server discards it.
+    if (text.empty()) return std::nullopt;
+    return MailText{std::move(text) + "\r\n.\r\n", message.attached};
+  };
+  const MailTransactionResult done = RunMailTransaction(smtp, socket, SenderAddress(message.from), result.recipient,
+                                                        MailGoAhead::AnyPositive, compose);
+  switch (done.ending) {
+    case MailTransactionResult::Ending::Accepted: result.outcome = MessageOutcome::Sent; return;
+    case MailTransactionResult::Ending::Stopped: return Refusal(done.reply, done.step, result);
+    case MailTransactionResult::Ending::SendFailed: return Interrupted("the connection broke while sending", result);
+    case MailTransactionResult::Ending::NotComposed:
+      // The subscriber stays due.
+      result.outcome = MessageOutcome::Deferred;
+      result.failure = MessageResult::Failure::NotComposed;
+      return;
   }
-  // The Date line takes the offset of the moment the message is composed, so a run
-  // across a change of daylight saving time dates each message right.
-  ComposerEnvironment environment;
-  environment.logStatus = [&result](const std::string& line) { result.statusLines.push_back(line); };
-  const std::string text = CreateMailMessage(message, environment);
-  if (text.empty()) {
-    // Ending DATA now would deliver an empty message: drop the connection instead, so
-    // that the server discards it, and leave the subscriber due.
-    socket.Abort();
-    result.outcome = MessageOutcome::Deferred;
-    result.failure = MessageResult::Failure::NotComposed;
-    return;
-  }
-  // Until the final "." has gone, a stop abandons the message: the server discards it.
-  if (smtp.SMTPSend(text + "\r\n.\r\n", message.attached))
-    return Interrupted("the connection broke while sending", result);
-  bool refused = false;
-  {
-    // From here the server may have delivered it, and only its reply tells: a stop
-    // waits for the reply rather than leave the message to be sent again.
-    StopShield shield(socket);
-    refused = smtp.SMTPReceive();
-  }
-  if (refused || !smtp.LastReply().Completed()) return Refusal(smtp.LastReply(), Step::Message, result);
-  result.outcome = MessageOutcome::Sent;
 }
 
 void EventMessage::Refusal(const SmtpReply& reply, Step step, MessageResult& result) const {

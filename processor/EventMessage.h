@@ -6,6 +6,7 @@
 // lines, statuses) on the pass's thread, which alone touches the databases; the session
 // in between may run on any thread, over a socket of its own.
 #include "mail/BodyFile.h"
+#include "mail/MailTransaction.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpSession.h"
 #include "processor/MessageOutcome.h"
@@ -77,10 +78,10 @@ class EventMessage {
  private:
   // The body in the file at path, or the fallback when there is no such file.
   std::string BodyFromFile(const std::string& path, const std::string& fallback);
-  // MAIL FROM, RCPT TO, DATA and the message, up to the final reply.
+  // The mail transaction, the message composed once DATA was accepted, and what its
+  // ending means for the subscriber.
   void Transaction(SmtpSession& smtp, Socket& socket, MailMessageContent& message, MessageResult& result) const;
-  // The steps of the transaction, for what a refusal at each means.
-  enum class Step { Sender, Recipient, Data, Message };
+  using Step = MailTransactionResult::Step;
   // What a step that did not go on means: its reply, or the lack of one (a broken
   // connection, a silent server, or a stop request that abandoned the message). Only a
   // refusal of the recipient is final for the subscriber.

@@ -3,6 +3,7 @@
 #include "base/Text.h"
 #include "base/Trace.h"
 #include "mail/Addresses.h"
+#include "mail/EnvelopeAddress.h"
 #include "processor/EventPreflight.h"
 #include "store/Schema.h"
 

@@ -3,13 +3,16 @@
 #include "base/Text.h"
 #include "base/Trace.h"
 #include "mail/Addresses.h"
+#include "mail/EnvelopeAddress.h"
 #include "processor/BounceStatus.h"
+#include "processor/Imap4Mailbox.h"
+#include "processor/Pop3Mailbox.h"
 #include "processor/TextSearch.h"
 #include "store/Schema.h"
 
-#include <cctype>
-#include <cmath>
-#include <stdexcept>
+#include <algorithm>
+#include <memory>
+#include <optional>
 
 namespace ar {
 namespace {
@@ -23,8 +26,6 @@ constexpr const char* kStatusIntakeNotRecorded = "Error: the database cannot be 
 constexpr const char* kReportNotSubscribed = "Delivery report not subscribed: ";
 constexpr const char* kUnsafeSenderTrace =
     "frmProcess:ReadPOP: sender address holding a control character, blank or angle bracket not subscribed: ";
-
-void Trace(const std::string& message) { TracePop(message); }
 
 // An address from a mailbox as a trace line may show it: control characters as \xNN, and
 // at most a few hundred characters, so that the line stays one short line.
@@ -40,199 +41,59 @@ std::string Printable(std::string_view address) {
   return out;
 }
 
-// The leading number of a text, rounded; 0 when there is none.
-long long LeadingCount(const std::string& text) {
-  const double v = LeadingNumber(text);
-  return std::isfinite(v) ? std::llround(v) : 0;
-}
-
-// The message itself within what the server sent for it: a POP3 reply without its status
-// line and its "." line, an IMAP4 answer's RFC822 literal. The sender, the subject and
-// the delivery report check read only this: the reply codes and numbers of the framing
-// ("+OK 550 octets", "* 550 FETCH") are not the message's.
-std::string_view MessageProper(std::string_view received, bool pop) {
-  if (pop) {
-    const size_t start = received.find("\r\n");
-    if (start == std::string_view::npos) return {};
-    std::string_view rest = received.substr(start + 2);
-    if (rest == ".\r\n") return {};
-    if (rest.size() >= 5 && rest.substr(rest.size() - 5) == "\r\n.\r\n") rest.remove_suffix(3);
-    return rest;
-  }
-  const size_t mark = FindNoCase(received, "RFC822 {");
-  if (mark == std::string_view::npos) return received;
-  size_t at = mark + 8;
-  size_t size = 0;
-  while (at < received.size() && std::isdigit(static_cast<unsigned char>(received[at])) && size < (1u << 30))
-    size = size * 10 + static_cast<size_t>(received[at++] - '0');
-  if (received.substr(at, 3) != "}\r\n") return received;
-  return received.substr(at + 3, size);
-}
-
 }  // namespace
 
 void MailboxIntake::ReadPOP(const std::string& server, const std::string& userName, const std::string& password,
                             bool useTls, int64_t autoresponderId, const std::string& serverType,
                             const std::string& imapFolder) {
   Socket& socket = *ctx_.socket;
-  MailboxSession s(socket, TracePop);
+  MailboxSession session(socket, TracePop);
   try {
     socket.SetTimeoutMs(limits_.connectTimeoutMs);
-    const bool pop = serverType == "POP3";
-    const bool imap = serverType == "IMAP4";
-    long long count = 0;
-    if (pop && OpenPop(s, server, userName, password, useTls, count) == Step::End) return;
-    if (imap && OpenImap(s, server, userName, password, useTls, imapFolder, count) == Step::End) return;
+    std::unique_ptr<Mailbox> mailbox;
+    if (serverType == "POP3") mailbox = std::make_unique<Pop3Mailbox>(session, ctx_, limits_.popDialogueTimeoutMs);
+    if (serverType == "IMAP4") mailbox = std::make_unique<Imap4Mailbox>(session, ctx_, imapFolder);
+    if (!mailbox) {
+      // A type this program does not read: an empty mailbox, and no connection.
+      ctx_.LogStatus("Number of messages: 0");
+      return;
+    }
+    if (!mailbox->Open({server, userName, password, useTls})) return;
+    const std::optional<long long> count = mailbox->Count();
+    if (!count) return;
 
-    ctx_.LogStatus("Number of messages: " + std::to_string(count));
-    const long long take = std::min<long long>(count, kMaxMessagesPerRun);
-    for (long long i = 1; i <= take; ++i) {
-      const std::string n = std::to_string(i);
+    ctx_.LogStatus("Number of messages: " + std::to_string(*count));
+    const long long take = std::min<long long>(*count, kMaxMessagesPerRun);
+    for (long long n = 1; n <= take; ++n) {
       std::string message;
-      bool tooLarge = false;
-      if (pop) {
-        s.POPSend("RETR " + n + "\r\n");
-        const MultilineResult r = s.POPReceiveMultiline(message, limits_.maxMessageBytes);
-        if (r == MultilineResult::Failed) {
-          Trace("RETR error");
-          socket.Abort();
-          return;
-        }
-        tooLarge = r == MultilineResult::TooLarge;
-      } else {
-        if (s.IMAPCommand("01 FETCH " + n + " RFC822\r\n", message, limits_.maxMessageBytes, &tooLarge) != ImapResult::Ok) {
-          Trace("FETCH error");
-          socket.Abort();
-          return;
-        }
-      }
-      if (tooLarge) {
+      const Mailbox::FetchResult fetched = mailbox->Fetch(n, limits_.maxMessageBytes, message);
+      if (fetched == Mailbox::FetchResult::Failed) return;
+      if (fetched == Mailbox::FetchResult::TooLarge) {
         // Too big to read safely: it stays on the server for the operator to deal with.
-        TracePop("frmProcess:ReadPOP: message " + n + " is larger than " + std::to_string(limits_.maxMessageBytes) +
-                     " bytes; it was not read and stays on the server",
+        TracePop("frmProcess:ReadPOP: message " + std::to_string(n) + " is larger than " +
+                     std::to_string(limits_.maxMessageBytes) + " bytes; it was not read and stays on the server",
                  true);
         continue;
       }
       try {
-        ApplyMessage(autoresponderId, MessageProper(message, pop));
+        ApplyMessage(autoresponderId, message);
       } catch (const DbError& e) {
-        // Neither DELE nor STORE for this message, nor QUIT or CLOSE: the server keeps it
-        // and its sender is read again next run.
+        // The message is not deleted, nor the session closed: the server keeps it and
+        // its sender is read again next run.
         TracePop(std::string("frmProcess:ReadPOP: ") + e.what(), true);
         ctx_.SetPOPProblemStatus(true);
         ctx_.SetLastAutoresponderStatus(kStatusIntakeNotRecorded);
         socket.Abort();
         return;
       }
-
-      if (pop) {
-        std::string reply;
-        s.POPSend("DELE " + n + "\r\n");
-        if (s.POPReceive(reply)) {
-          Trace("DELE error");
-          socket.Abort();
-          return;
-        }
-      } else {
-        std::string answer;
-        if (s.IMAPCommand("01 STORE " + n + " +flags (\\deleted)\r\n", answer) != ImapResult::Ok) {
-          Trace("STORE error");
-          socket.Abort();
-          return;
-        }
-      }
+      if (!mailbox->Delete(n)) return;
     }
-    if (pop) {
-      s.POPQuit();
-      ctx_.LogStatus("Closing POP account");
-    } else if (imap) {
-      s.IMAPClose();
-      ctx_.LogStatus("Closing IMAP account");
-    }
+    mailbox->Close();
   } catch (const std::exception& e) {
     TracePop(std::string("frmProcess:ReadPOP: ") + e.what(), true);
     // A connection left open would be taken over by the next mailbox's connect.
     socket.Abort();
   }
-}
-
-MailboxIntake::Step MailboxIntake::OpenPop(MailboxSession& s, const std::string& server, const std::string& user,
-                                           const std::string& password, bool tls, long long& count) {
-  Socket& socket = s.Sock();
-  if (s.POPConnect(server, tls)) {
-    Trace("Connection failed to pop server: " + server);
-    ctx_.LogStatus("Connection failed to server: " + server);
-    ctx_.SetLastAutoresponderStatus("Error: POP connection failure");
-    ctx_.SetPOPProblemStatus(true);
-    socket.Abort();
-    return Step::End;
-  }
-  socket.SetTimeoutMs(limits_.popDialogueTimeoutMs);
-  ctx_.LogStatus("Logging in");
-  std::string reply;
-  for (const auto& [command, label] : {std::pair{"USER " + user, "USER error"}, std::pair{"PASS " + password, "PASS error"}}) {
-    s.POPSend(command + "\r\n");
-    if (s.POPReceive(reply)) {
-      Trace(label);
-      ctx_.SetLastAutoresponderStatus("Error: POP username/password failed");
-      ctx_.SetPOPProblemStatus(true);
-      ctx_.LogStatus("POP username or password not accepted");
-      socket.Abort();
-      return Step::End;
-    }
-  }
-  ctx_.LogStatus("Log in successful");
-  ctx_.LogStatus("Obtaining message count");
-  s.POPSend("STAT\r\n");
-  if (s.POPReceive(reply)) {
-    Trace("STAT error");
-    socket.Abort();
-    return Step::End;
-  }
-  std::string line = reply;
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  if (line.empty()) {
-    ctx_.LogStatus("Cannot access POP account");
-    return Step::End;
-  }
-  // "+OK 5 1234": the count runs from the fifth character to the next blank.
-  const size_t blank = reply.size() >= 5 ? reply.find(' ', 4) : std::string::npos;
-  if (blank == std::string::npos) throw std::runtime_error("STAT reply without a blank after the message count: " + line);
-  count = LeadingCount(reply.substr(4, blank - 4));
-  return Step::Continue;
-}
-
-MailboxIntake::Step MailboxIntake::OpenImap(MailboxSession& s, const std::string& server, const std::string& user,
-                                            const std::string& password, bool tls, const std::string& folder,
-                                            long long& count) {
-  Socket& socket = s.Sock();
-  const std::string mailbox = ImapMailboxName(folder.empty() ? "INBOX" : folder);
-  if (mailbox.empty()) {
-    // Sent as it stands, a line break would end the command early and start another.
-    TracePop("frmProcess:ReadPOP: the IMAP folder holds a line break or NUL and cannot be selected", true);
-    ctx_.LogStatus("IMAP folder cannot be selected: " + server);
-    return Step::End;
-  }
-  if (s.IMAPConnect(server, tls)) {
-    Trace("Connection failed to imap server: " + server);
-    ctx_.LogStatus("Connection failed to imap server: " + server);
-    socket.Abort();
-    return Step::End;
-  }
-  if (s.IMAPLogin(user, password)) {
-    Trace("IMAP Username/Password invalid");
-    ctx_.LogStatus("IMAP Username/Password: " + server);
-    socket.Abort();
-    return Step::End;
-  }
-  std::string answer;
-  if (s.IMAPCommand("01 SELECT " + mailbox + "\r\n", answer) != ImapResult::Ok) {
-    Trace("SELECT error");
-    socket.Abort();
-    return Step::End;
-  }
-  count = LeadingCount(ExtractString(answer, "*", "exists"));
-  return Step::Continue;
 }
 
 void MailboxIntake::ApplyMessage(int64_t autoresponderId, std::string_view message) {

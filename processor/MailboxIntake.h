@@ -25,12 +25,6 @@ class MailboxIntake : public MailboxReader {
                int64_t autoresponderId, const std::string& serverType, const std::string& imapFolder) override;
 
  private:
-  enum class Step { Continue, End };
-  // Each returns End when the session is over (aborted or failed).
-  Step OpenPop(MailboxSession& s, const std::string& server, const std::string& user, const std::string& password,
-               bool tls, long long& count);
-  Step OpenImap(MailboxSession& s, const std::string& server, const std::string& user, const std::string& password,
-                bool tls, const std::string& folder, long long& count);
   // message: the message alone, without the framing of the server's reply. A failing
   // statement of the subscriber table throws DbError.
   void ApplyMessage(int64_t autoresponderId, std::string_view message);

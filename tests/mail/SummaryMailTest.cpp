@@ -346,6 +346,17 @@ TEST_F(SummaryMail, UnsafeAddressesGetNoSession) {
   EXPECT_THAT(messages_.Texts(), ElementsAre("No address has been set for the summary email"));
 }
 
+TEST_F(SummaryMail, AnAddressLongerThanAPathCarriesGetsNoSession) {
+  const std::string longest = std::string(254 - 7, 'a') + "@x.test";
+  const std::string tooLong = "b" + longest;
+  Configure("mail.test", longest + "," + tooLong + ",c@x.test");
+  Send();
+  ASSERT_EQ(server_.sessions.size(), 2u);
+  EXPECT_THAT(server_.sessions[0], HasSubstr("RCPT TO: <" + longest + ">\r\n"));
+  EXPECT_THAT(messages_.Texts(),
+              ElementsAre("Summary email sent, but not accepted for " + tooLong + ": not a valid address"));
+}
+
 TEST_F(SummaryMail, ALostConnectionCountsAsARefusal) {
   socket_.onConnect = [inner = socket_.onConnect](MemorySocket& s) {
     inner(s);

@@ -3,6 +3,7 @@
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/Schema.h"
+#include "tests/support/TestData.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -34,12 +35,10 @@ int64_t OstrelFolder::AddAutoresponder(const std::string& name) {
 int64_t OstrelFolder::AddEvent(int64_t autoresponder, const std::string& name, int interval) {
   DatabaseFiles files;
   files.Open(Path());
-  files.config.Execute(
-      "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, Subject, FromAddress,"
-      " FromName, PlainTextOnly, UseFilesForMessageBodies, PlainTextMessage)"
-      " values (?,?,?,-1,?,'news@example.com','News',-1,0,'Hello.')",
-      {Value(autoresponder), name, interval, name});
-  return files.config.LastInsertId();
+  return InsertEvent(files.config, autoresponder,
+                     {{"EventName", name}, {"EventInterval", interval}, {"Active", true}, {"Subject", name},
+                      {"FromAddress", "news@example.com"}, {"FromName", "News"}, {"PlainTextOnly", true},
+                      {"UseFilesForMessageBodies", false}, {"PlainTextMessage", "Hello."}});
 }
 
 std::string OstrelFolder::Address(const std::string& prefix, int i) {
