@@ -8,6 +8,7 @@
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/MemorySmtp.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 #include "tests/support/TestRunContext.h"
 
@@ -37,12 +38,11 @@ class EventPreflightTest : public ::testing::Test {
 
   // An event that passes every check: a subject, and an HTML body whose one image exists.
   int64_t AddEvent(int64_t autoresponder, const std::string& name) {
-    db.Config().Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, Subject, FromAddress,"
-        " FromName, ReplyToAddress, AttachmentFileName, PlainTextOnly, UseFilesForMessageBodies, PlainTextMessage)"
-        " values (?, ?, 0, -1, ?, 'news@example.com', 'News', '', '', 0, 0, 'Text')",
-        {Value(autoresponder), name, "About " + name});
-    const int64_t event = db.Config().LastInsertId();
+    const int64_t event = test::InsertEvent(
+        db.Config(), autoresponder,
+        {{"EventName", name}, {"EventInterval", 0}, {"Active", true}, {"Subject", "About " + name},
+         {"FromAddress", "news@example.com"}, {"FromName", "News"}, {"ReplyToAddress", ""}, {"AttachmentFileName", ""},
+         {"PlainTextOnly", false}, {"UseFilesForMessageBodies", false}, {"PlainTextMessage", "Text"}});
     test::WriteWholeFile(ContentFile(event), "<BODY><img src=\"" + db.Folder() + "/logo.gif\"></BODY>");
     return event;
   }
@@ -54,8 +54,7 @@ class EventPreflightTest : public ::testing::Test {
     db.Config().Execute("update tblAutoresponderEvents set " + assignments + " where AutoresponderEventID=?", params);
   }
   void AddSubscriber(int64_t autoresponder, const std::string& address) {
-    db.Subscribers().Execute("insert into " + SubscriberTable(autoresponder) + " (EmailAddress, AddedDate) values (?, ?)",
-                             {address, test::Day(2026, 1, 1)});
+    test::InsertSubscriber(db.Subscribers(), autoresponder, {{"EmailAddress", address}, {"AddedDate", test::Day(2026, 1, 1)}});
   }
   // The immediate pass of both autoresponders; "address:subject" for every message it sent.
   std::vector<std::string> Run() {

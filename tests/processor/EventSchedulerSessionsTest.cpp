@@ -9,6 +9,7 @@
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/CountingSmtpSink.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 #include "tests/support/TestRunContext.h"
 
@@ -47,21 +48,19 @@ class SeveralSessions : public ::testing::Test {
 
   void SetSessions(const Value& sessions) { db.Config().Execute("update tblConfiguration set SMTPSessions=?", {sessions}); }
   int64_t AddEvent(const std::string& name, int interval) {
-    db.Config().Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, Subject, FromAddress,"
-        " FromName, PlainTextOnly, UseFilesForMessageBodies, PlainTextMessage)"
-        " values (?, ?, ?, -1, ?, 'news@example.com', 'News', -1, 0, 'Hello.')",
-        {Value(id), name, interval, name});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), id,
+                             {{"EventName", name}, {"EventInterval", interval}, {"Active", true}, {"Subject", name},
+                              {"FromAddress", "news@example.com"}, {"FromName", "News"}, {"PlainTextOnly", true},
+                              {"UseFilesForMessageBodies", false}, {"PlainTextMessage", "Hello."}});
   }
   static std::string Address(const std::string& prefix, int i) { return prefix + std::to_string(100 + i) + "@rcpt.test"; }
   // With lastEvent, the subscribers had that event on the day they were added.
   void AddSubscribers(const std::string& prefix, int count, double added, const Value& lastEvent = Value()) {
     for (int i = 0; i < count; ++i)
-      db.Subscribers().Execute("insert into " + SubscriberTable(id) +
-                                   " (EmailAddress, AddedDate, LastEventSentTime, LastAutoresponderEventID)"
-                                   " values (?,?,?,?)",
-                               {Address(prefix, i), added, lastEvent.IsNull() ? Value() : Value(added), lastEvent});
+      test::InsertSubscriber(db.Subscribers(), id,
+                             {{"EmailAddress", Address(prefix, i)}, {"AddedDate", added},
+                              {"LastEventSentTime", lastEvent.IsNull() ? Value() : Value(added)},
+                              {"LastAutoresponderEventID", lastEvent}});
   }
   PassEnd Pass(bool immediate) { return scheduler.ProcessEvents(id, sink.Address(), "", "", false, immediate); }
   int64_t Count(const std::string& where) {

@@ -8,6 +8,7 @@
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/MemorySmtp.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestDatabases.h"
 #include "tests/support/TestRunContext.h"
 
@@ -52,12 +53,12 @@ class EventSchedulerTest : public ::testing::Test {
   void TearDown() override { SetTraceFile(""); }
 
   int64_t AddEvent(const EventSpec& e) {
-    db.Config().Execute(
-        "insert into tblAutoresponderEvents (AutoresponderID, EventName, EventInterval, Active, Subject, FromAddress,"
-        " FromName, ReplyToAddress, AttachmentFileName, PlainTextOnly, UseFilesForMessageBodies, PlainTextMessage)"
-        " values (?, ?, ?, ?, ?, 'News <news@example.com>', 'News', '', '', -1, 0, ?)",
-        {Value(id), e.name, e.interval, e.active, "About " + e.name, "Text of " + e.name});
-    return db.Config().LastInsertId();
+    return test::InsertEvent(db.Config(), id,
+                             {{"EventName", e.name}, {"EventInterval", e.interval}, {"Active", e.active},
+                              {"Subject", "About " + e.name}, {"FromAddress", "News <news@example.com>"},
+                              {"FromName", "News"}, {"ReplyToAddress", ""}, {"AttachmentFileName", ""},
+                              {"PlainTextOnly", true}, {"UseFilesForMessageBodies", false},
+                              {"PlainTextMessage", "Text of " + e.name}});
   }
   void AddStaged(const StagedSpec& s) {
     const Value eventId = s.event.empty()   ? Value()
@@ -65,14 +66,14 @@ class EventSchedulerTest : public ::testing::Test {
                                               : db.Config().Scalar("select AutoresponderEventID from tblAutoresponderEvents"
                                                                    " where EventName=?",
                                                                    {s.event});
-    db.Subscribers().Execute("insert into " + SubscriberTable(id) +
-                                 " (EmailAddress, AddedDate, LastEventSentTime, TempLastEventSentTime,"
-                                 " LastAutoresponderEventID) values (?,?,?,?,?)",
-                             {s.address, s.added, s.lastSent, s.stagedAt, eventId});
+    test::InsertSubscriber(db.Subscribers(), id,
+                           {{"EmailAddress", s.address}, {"AddedDate", s.added}, {"LastEventSentTime", s.lastSent},
+                            {"TempLastEventSentTime", s.stagedAt}, {"LastAutoresponderEventID", eventId}});
   }
   void AddSubscriber(const SubscriberSpec& s) {
-    db.Subscribers().Execute("insert into " + SubscriberTable(id) + " (EmailAddress, AddedDate, UnsubscribeDate) values (?,?,?)",
-                             {s.address, s.added, s.unsubscribed ? Value(s.added) : Value()});
+    test::InsertSubscriber(db.Subscribers(), id,
+                           {{"EmailAddress", s.address}, {"AddedDate", s.added},
+                            {"UnsubscribeDate", s.unsubscribed ? Value(s.added) : Value()}});
   }
   // One run at that moment with no time of day: the immediate pass, then the delayed one.
   // Returns "address:event" for every message sent.
