@@ -5,6 +5,7 @@
 #include "mail/Addresses.h"
 #include "mail/EnvelopeAddress.h"
 #include "processor/EventPreflight.h"
+#include "store/ConfigurationRow.h"
 #include "store/Schema.h"
 
 #include <algorithm>
@@ -60,10 +61,9 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
                                       const std::string& smtpUserName, const std::string& smtpPassword, bool smtpTls,
                                       bool immediatePass) {
   try {
-    // Every column, so that a database from before the SMTPSessions column still runs.
-    RowSet config = ctx_.config->Query("select * from tblConfiguration");
-    SmtpSettings settings{smtpServer, smtpUserName, smtpPassword, smtpTls,
-                          config.Eof() ? std::string() : NullToDefault(config.Field("HELOName"), "")};
+    // The pass reads its settings once; a change in the window counts from the next pass.
+    const ConfigurationRow config = ConfigurationRow::Read(*ctx_.config);
+    SmtpSettings settings{smtpServer, smtpUserName, smtpPassword, smtpTls, config.HeloName()};
     SessionPool sessions(SmtpSessionsSetting(config), *ctx_.socket, ctx_.newSocket,
                          [this, &settings](const MessageJob& job, Socket& socket, const TraceFunction& trace) {
                            return message_.Send(*job.content, job.address, settings, socket, trace);
@@ -86,7 +86,7 @@ PassEnd EventScheduler::ProcessEvents(int64_t autoresponderId, const std::string
     ReadSequence(pass);
 
     // With EnablePreflight on, an event that fails the check ends the pass unsent.
-    const bool preflight = !config.Eof() && NullToDefault(config.Field("EnablePreflight"), false);
+    const bool preflight = config.EnablePreflight();
     PassEnd end = PassEnd::Completed;
     for (std::size_t position = 0; !event.Eof() && end == PassEnd::Completed; event.MoveNext(), ++position)
       end = preflight && !EventPassesPreflight(ctx_, event) ? PassEnd::Error : SendEvent(pass, position, event);

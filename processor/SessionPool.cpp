@@ -18,9 +18,8 @@ TraceFunction NumberedTrace(int number) {
 
 }  // namespace
 
-int SmtpSessionsSetting(const RowSet& configuration) {
-  if (configuration.Eof() || !configuration.HasField("SMTPSessions")) return 1;
-  const Value& stored = configuration.Field("SMTPSessions");
+int SmtpSessionsSetting(const ConfigurationRow& configuration) {
+  const Value stored = configuration.SmtpSessions();
   if (stored.IsNull()) return 1;
   const auto refuse = [&](const std::string& why, int instead) {
     TracePop("frmProcess/ProcessEvents: SMTPSessions " + why + "; " + std::to_string(instead) +

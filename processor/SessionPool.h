@@ -8,6 +8,7 @@
 // databases and the progress list stay with the pass's thread, which takes each result
 // and reports and records it.
 #include "processor/EventMessage.h"
+#include "store/ConfigurationRow.h"
 #include "store/Schema.h"
 #include "store/Value.h"
 
@@ -39,7 +40,7 @@ struct FinishedMessage {
 // SMTPSessions of the configuration row, as the pass uses it: 1 to kMaxSmtpSessions.
 // Null, a database made before the column existed, or a value that is not a whole
 // number reads as 1; a number out of range is brought into it.
-int SmtpSessionsSetting(const RowSet& configuration);
+int SmtpSessionsSetting(const ConfigurationRow& configuration);
 
 class SessionPool {
  public:

@@ -6,6 +6,7 @@
 #include "base/Trace.h"
 #include "mail/PosixSocket.h"
 #include "processor/EventScheduler.h"
+#include "store/ConfigurationRow.h"
 #include "store/Schema.h"
 #include "tests/support/ClockGuard.h"
 #include "tests/support/CountingSmtpSink.h"
@@ -284,12 +285,12 @@ TEST_F(SeveralSessions, TheSettingAsThePassReadsIt) {
                         {-3, 1},          {65, 64},   {"many", 1},   {2.5, 1}};
   for (const Case& c : cases) {
     SetSessions(c.stored);
-    EXPECT_EQ(SmtpSessionsSetting(db.Config().Query("select * from tblConfiguration")), c.sessions)
+    EXPECT_EQ(SmtpSessionsSetting(ConfigurationRow::Read(db.Config())), c.sessions)
         << (c.stored.IsNull() ? "Null" : c.stored.AsText());
   }
   // A database that velquin has not yet brought up to date: one session at a time.
   db.Config().Execute("ALTER TABLE tblConfiguration DROP COLUMN SMTPSessions");
-  EXPECT_EQ(SmtpSessionsSetting(db.Config().Query("select * from tblConfiguration")), 1);
+  EXPECT_EQ(SmtpSessionsSetting(ConfigurationRow::Read(db.Config())), 1);
   AddEvent("welcome", 0);
   AddSubscribers("s", 5, kDay0 + 5);
   EXPECT_EQ(Pass(true), PassEnd::Completed);
