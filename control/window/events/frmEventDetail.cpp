@@ -2,23 +2,21 @@
 
 #include "base/Text.h"
 #include "base/Trace.h"
-#include "control/events/BodyFileIo.h"
 #include "control/events/EventDetail.h"
 #include "control/events/Events.h"
 #include "control/events/Preflight.h"
 #include "control/window/autoresponder/frmProjectDetail.h"
+#include "control/window/events/EventHtmlTab.h"
+#include "control/window/events/EventTextImport.h"
 #include "control/window/main/WindowOpeners.h"
 #include "store/ConfigurationRow.h"
 #include "widgets/FileDialogs.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/Pause.h"
 #include "widgets/WaitCursor.h"
-#include "widgets/web/HtmlEditor.h"
-#include "widgets/web/HtmlPreview.h"
 #include "widgets/web/UrlProbe.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -29,8 +27,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -94,7 +90,9 @@ frmEventDetail::frmEventDetail(const ControlContext& context, QWidget* parent)
   setModal(true);
   tabs_ = Named(new QTabWidget, "tabEventDetail");
   tabs_->addTab(BuildSettingsTab(), "Event Settings");
-  tabs_->addTab(BuildHtmlTab(), "HTML Message");
+  html_ = new EventHtmlTab;
+  connect(html_, &EventHtmlTab::plainTextOnlyClicked, this, &frmEventDetail::optPlainText_Click);
+  tabs_->addTab(html_, "HTML Message");
   tabs_->addTab(BuildPlainTextTab(), "Plain text Message");
   tabs_->addTab(BuildPreflightTab(), "Preflight Check");
 
@@ -117,6 +115,11 @@ frmEventDetail::frmEventDetail(const ControlContext& context, QWidget* parent)
 }
 
 frmEventDetail::~frmEventDetail() = default;
+
+const std::string& frmEventDetail::HTMLMessagePath() const { return html_->HTMLMessagePath(); }
+const PageProperties& frmEventDetail::Properties() const { return html_->Properties(); }
+HtmlEditor* frmEventDetail::Editor() const { return html_->Editor(); }
+HtmlPreview* frmEventDetail::Preview() const { return html_->Preview(); }
 
 QPushButton* frmEventDetail::AddButton(const char* name, const char* text, const char* tip,
                                        void (frmEventDetail::*click)()) {
@@ -261,11 +264,10 @@ void frmEventDetail::LoadEvent() {
   autoresponderId_ = detail->autoresponderId;
   setWindowTitle(Q("Event Detail - " + detail->eventName));
   ShowDetail(*detail);
-  cbDisableWYSIWYG_->setChecked(detail->disableWysiwyg);
-  cbDisableWYSIWYG_Click();
+  html_->SetHtmlOnly(detail->disableWysiwyg);
   FormLoaded_ = true;
   cbUseFilesForMessageBodies_Click();
-  SetDOM();
+  html_->ApplyPageProperties();
   optPlainText_Click();
 }
 
@@ -277,7 +279,7 @@ void frmEventDetail::ShowDetail(const EventDetail& d) {
   txtAttachment_->setText(Q(d.attachment));
   txtEventInterval_->setText(Q(d.interval));
   txtSubject_->setText(Q(d.subject));
-  optPlainText_->setChecked(d.plainTextOnly);
+  html_->SetPlainTextOnly(d.plainTextOnly);
   cbActive_->setChecked(d.active);
   txtHTMLMessageFile_->setText(Q(d.htmlMessageFile));
   htmlFileTyped_ = d.htmlMessageFile;
@@ -296,13 +298,13 @@ EventDetail frmEventDetail::DetailShown() const {
   d.replyTo = S(txtReplyTo_->text());
   d.attachment = S(txtAttachment_->text());
   d.subject = S(txtSubject_->text());
-  d.plainTextOnly = optPlainText_->isChecked();
+  d.plainTextOnly = html_->PlainTextOnly();
   d.useFilesForMessageBodies = cbUseFilesForMessageBodies_->isChecked();
   d.htmlMessageFile = S(txtHTMLMessageFile_->text());
   d.plainTextMessageFile = S(txtPlainTextMessageFile_->text());
   d.active = cbActive_->isChecked();
   d.plainTextMessage = FromTextBox(txtPlainText_);
-  d.disableWysiwyg = cbDisableWYSIWYG_->isChecked();
+  d.disableWysiwyg = html_->HtmlOnly();
   return d;
 }
 
@@ -315,15 +317,15 @@ void frmEventDetail::cmdClose_Click() {
   BusyScope busy(*this);
   txtEventInterval_->setText(Q(NormaliseInterval(S(txtEventInterval_->text()))));
   std::string body;
-  const BodyPlan plan = PlanBodyWrite(body, true);
-  if (plan == BodyPlan::Stop) return;
+  const EventHtmlTab::BodyPlan plan = html_->PlanBodyWrite(body, true);
+  if (plan == EventHtmlTab::BodyPlan::Stop) return;
   WaitCursor wait;
   bool bodyFailed = false;
   try {
     SaveEventDetail(context_.main, eventId_, DetailShown(), [&] {
-      if (plan != BodyPlan::Write) return;
+      if (plan != EventHtmlTab::BodyPlan::Write) return;
       bodyFailed = true;
-      WriteBodyFile(body);
+      html_->WriteBodyFile(body);
       bodyFailed = false;
     });
   } catch (const std::exception& e) {
@@ -405,6 +407,26 @@ void frmEventDetail::HtmlMessageFileTyped() {
   cbUseFilesForMessageBodies_Click();
 }
 
+void frmEventDetail::cbUseFilesForMessageBodies_Click() {
+  if (!FormLoaded_) return;
+  const bool useFiles = cbUseFilesForMessageBodies_->isChecked();
+  const std::string path =
+      useFiles ? S(txtHTMLMessageFile_->text()) : EventContentFilePath(context_.dataFolder, eventId_);
+  for (QWidget* w : std::initializer_list<QWidget*>{lblHTMLMessageFile_, txtHTMLMessageFile_, cmdHTMLMessageFileBrowse_,
+                                                    lblPlainTextMessageFile_, txtPlainTextMessageFile_,
+                                                    cmdPlainTextMessageFileBrowse_})
+    w->setVisible(useFiles);
+  optPlainText_Click();
+  html_->UseBodyFile(path, useFiles);
+}
+
+void frmEventDetail::optPlainText_Click() {
+  html_->ApplyPlainTextOnly();
+  if (cbUseFilesForMessageBodies_->isChecked())
+    for (QWidget* w : std::initializer_list<QWidget*>{lblHTMLMessageFile_, txtHTMLMessageFile_, cmdHTMLMessageFileBrowse_})
+      w->setVisible(!html_->PlainTextOnly());
+}
+
 void frmEventDetail::cmdPlainTextMessageFileBrowse_Click() {
   const std::optional<std::string> file = FileDialogs::OpenFile(
       this, "Plain Text Message From File", "TXT Files|*.txt|All|*.*||", "PlainTextMessageFileBrowse");
@@ -421,39 +443,16 @@ void frmEventDetail::cmdClearMessage_Click() {
   if (txtPlainText_->isVisible()) txtPlainText_->setFocus();
 }
 
-std::optional<std::string> frmEventDetail::ImportFile(const char* section, const char* filter, const char* problem,
-                                                      const char* procedure) {
-  const std::optional<std::string> file = FileDialogs::OpenFile(this, "Import A Text File", filter, section);
-  if (!file || TrimBlanks(*file).empty()) return std::nullopt;
-  const std::optional<std::uintmax_t> size = RegularFileSize(*file);
-  if (size && *size > kMaxImportBytes) {
-    MessageBoxes::Show(this, "Not able to import files greater then 64,000 bytes (64k)", "Error",
-                       MessageIcon::Critical);
-    return std::nullopt;
-  }
-  if (MessageBoxes::Ask(this, "Import will replace the existing message text.  Do you want to continue?", "Warning",
-                        MessageIcon::Question, Buttons::YesNo) != Answer::Yes)
-    return std::nullopt;
-  try {
-    return ReadTextLines(*file);
-  } catch (const std::exception& e) {
-    TraceLogNoThrow(std::string("frmEventDetail:") + procedure + ": " + e.what(), true);
-    MessageBoxes::Show(this, problem, "HTML Code Problem", MessageIcon::Critical);
-    return std::nullopt;
-  }
-}
-
 void frmEventDetail::cmdImport_Click() {
   const std::optional<std::string> text =
-      ImportFile("PlainTextEditorImport", "Text (*.txt)|*.txt|All|*.*||",
+      ImportTextFile(this, "PlainTextEditorImport", "Text (*.txt)|*.txt|All|*.*||",
                  "There is a problem with your plain text.  Please check your source document for errors.",
                  "cmdImport_Click");
   if (text) txtPlainText_->setPlainText(ForTextBox(*text));
 }
 
 void frmEventDetail::cmdCopyPlainText_Click() {
-  SyncEditorFromHtmlText();
-  if (std::optional<std::string> text = editor_->PlainText()) txtPlainText_->setPlainText(ForTextBox(*text));
+  if (std::optional<std::string> text = html_->PlainText()) txtPlainText_->setPlainText(ForTextBox(*text));
 }
 
 // ---- Preflight tab
@@ -463,11 +462,7 @@ void frmEventDetail::cmdPreflightTest_Click() {
   BusyScope busy(*this);
   WaitCursor wait;
   lbStatus_->clear();
-  SyncEditorFromHtmlText();
-  // The check works on the document as it stands now; later edits cannot reach it.
-  std::vector<PreflightElement> elements;
-  if (std::optional<std::vector<HtmlElement>> live = editor_->Elements())
-    for (const HtmlElement& e : *live) elements.push_back({e.tagName, e.src, e.href, e.name, e.id});
+  const std::vector<PreflightElement> elements = html_->PreflightElements();
   std::string smtpServer;
   try {
     smtpServer = ConfigurationRow::Read(context_.main).SmtpServer();

@@ -1,11 +1,12 @@
-// The event editor's HTML body: its file, the three views (edit, code, preview), the
+// The HTML tab of the event editor: its file, the three views (edit, code, preview), the
 // raw-text mode, imports, templates and page properties.
-#include "control/window/events/frmEventDetail.h"
+#include "control/window/events/EventHtmlTab.h"
 
+#include "base/Trace.h"
 #include "control/events/BodyFileIo.h"
-#include "control/events/Events.h"
 #include "control/events/ExternalEditor.h"
 #include "control/events/HtmlBodyFile.h"
+#include "control/window/events/EventTextImport.h"
 #include "control/window/main/WindowOpeners.h"
 #include "store/DataFolder.h"
 #include "widgets/DetachedProgram.h"
@@ -16,8 +17,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -43,13 +42,14 @@ std::string RawHtml(const QPlainTextEdit* box) {
 
 }  // namespace
 
-QWidget* frmEventDetail::BuildHtmlTab() {
+EventHtmlTab::EventHtmlTab(QWidget* parent) : QWidget(parent) {
+  setObjectName("tabHTML");
   optPlainText_ = new QCheckBox("Enable Plain Text Only");
   optPlainText_->setObjectName("optPlainText");
-  connect(optPlainText_, &QCheckBox::clicked, this, &frmEventDetail::optPlainText_Click);
+  connect(optPlainText_, &QCheckBox::clicked, this, &EventHtmlTab::plainTextOnlyClicked);
   cbDisableWYSIWYG_ = new QCheckBox("Use HTML Only (Disable visual editor)");
   cbDisableWYSIWYG_->setObjectName("cbDisableWYSIWYG");
-  connect(cbDisableWYSIWYG_, &QCheckBox::clicked, this, &frmEventDetail::cbDisableWYSIWYG_Click);
+  connect(cbDisableWYSIWYG_, &QCheckBox::clicked, this, &EventHtmlTab::cbDisableWYSIWYG_Click);
   auto* switches = new QHBoxLayout;
   switches->addWidget(optPlainText_);
   switches->addSpacing(24);
@@ -73,25 +73,25 @@ QWidget* frmEventDetail::BuildHtmlTab() {
   }
   tools->addSpacing(16);
   cmdExternalEditor_ = AddButton("cmdExternalEditor", "External Editor", "Allows editing using an external editor",
-                                 &frmEventDetail::cmdExternalEditor_Click);
+                                 &EventHtmlTab::cmdExternalEditor_Click);
   tools->addWidget(cmdExternalEditor_);
   tools->addWidget(AddButton("cmdClearHTMLMessage", "Clear", "Clear the message",
-                             &frmEventDetail::cmdClearHTMLMessage_Click));
+                             &EventHtmlTab::cmdClearHTMLMessage_Click));
   tools->addWidget(AddButton("cmdPageProperties", "Page Properties", "Edit page properties for this HTML document",
-                             &frmEventDetail::cmdPageProperties_Click));
+                             &EventHtmlTab::cmdPageProperties_Click));
   tools->addWidget(AddButton("cmdImportHTML", "Import...", "Browse to file to import into message body",
-                             &frmEventDetail::cmdImportHTML_Click));
+                             &EventHtmlTab::cmdImportHTML_Click));
   tools->addWidget(AddButton("cmdTemplates", "Templates", "Opens message template folder",
-                             &frmEventDetail::cmdTemplates_Click));
+                             &EventHtmlTab::cmdTemplates_Click));
   cmdRefreshPreview_ = AddButton("cmdRefreshPreview", "Refresh", "Refresh the html preview below",
-                                 &frmEventDetail::cmdRefreshPreview_Click);
+                                 &EventHtmlTab::cmdRefreshPreview_Click);
   tools->addWidget(cmdRefreshPreview_);
   tools->addStretch();
 
   editor_ = new HtmlEditor;
   editor_->setObjectName("HTMLEditor");
-  connect(editor_, &HtmlEditor::modeChanged, this, &frmEventDetail::EditorModeChanged);
-  connect(editor_, &HtmlEditor::commandRequested, this, &frmEventDetail::EditorCommand);
+  connect(editor_, &HtmlEditor::modeChanged, this, &EventHtmlTab::EditorModeChanged);
+  connect(editor_, &HtmlEditor::commandRequested, this, &EventHtmlTab::EditorCommand);
   txtHTML_ = new QPlainTextEdit;
   txtHTML_->setObjectName("txtHTML");
   connect(txtHTML_, &QPlainTextEdit::textChanged, this, [this] { editorHasHtmlText_ = false; });
@@ -103,20 +103,54 @@ QWidget* frmEventDetail::BuildHtmlTab() {
   htmlPane_->addWidget(txtHTML_);
   htmlPane_->addWidget(PreviewWebbrowser_);
 
-  auto* page = new QWidget;
-  page->setObjectName("tabHTML");
-  auto* layout = new QVBoxLayout(page);
+  auto* layout = new QVBoxLayout(this);
   layout->addLayout(switches);
   layout->addLayout(tools);
   layout->addWidget(htmlPane_, 1);
-  return page;
+}
+
+QPushButton* EventHtmlTab::AddButton(const char* name, const char* text, const char* tip,
+                                     void (EventHtmlTab::*click)()) {
+  auto* button = new QPushButton(text);
+  button->setObjectName(name);
+  if (*tip) button->setToolTip(tip);
+  button->setAutoDefault(false);
+  connect(button, &QPushButton::clicked, this, [this, click] { (this->*click)(); });
+  return button;
+}
+
+void EventHtmlTab::Trap(const char* procedure, const std::string& error) {
+  // Logged under the event editor, whose tab this is; the box below still tells the operator.
+  TraceLogNoThrow(std::string("frmEventDetail:") + procedure + ": " + error, true);
+  MessageBoxes::Show(Owner(), "Error: " + error, "", MessageIcon::Critical);
 }
 
 // ---- The body and its file
 
-bool frmEventDetail::HtmlOnly() const { return cbDisableWYSIWYG_->isChecked(); }
+bool EventHtmlTab::PlainTextOnly() const { return optPlainText_->isChecked(); }
+void EventHtmlTab::SetPlainTextOnly(bool on) { optPlainText_->setChecked(on); }
+bool EventHtmlTab::HtmlOnly() const { return cbDisableWYSIWYG_->isChecked(); }
 
-void frmEventDetail::SetHtmlDocument(const std::string& html) {
+void EventHtmlTab::SetHtmlOnly(bool on) {
+  cbDisableWYSIWYG_->setChecked(on);
+  cbDisableWYSIWYG_Click();
+}
+
+std::vector<PreflightElement> EventHtmlTab::PreflightElements() {
+  SyncEditorFromHtmlText();
+  // The check works on the document as it stands now; later edits cannot reach it.
+  std::vector<PreflightElement> elements;
+  if (std::optional<std::vector<HtmlElement>> live = editor_->Elements())
+    for (const HtmlElement& e : *live) elements.push_back({e.tagName, e.src, e.href, e.name, e.id});
+  return elements;
+}
+
+std::optional<std::string> EventHtmlTab::PlainText() {
+  SyncEditorFromHtmlText();
+  return editor_->PlainText();
+}
+
+void EventHtmlTab::SetHtmlDocument(const std::string& html) {
   txtHTML_->setPlainText(Q(html).replace("\r\n", "\n"));
   editor_->SetDocument(html);
   properties_ = ReadPageProperties(html);
@@ -125,9 +159,9 @@ void frmEventDetail::SetHtmlDocument(const std::string& html) {
   bodyProblem_.clear();
 }
 
-void frmEventDetail::ClearHTMLMessage() { SetHtmlDocument(""); }
+void EventHtmlTab::ClearHTMLMessage() { SetHtmlDocument(""); }
 
-void frmEventDetail::LoadMessage() {
+void EventHtmlTab::LoadMessage() {
   bodyStamp_ = htmlMessagePath_.empty() ? std::nullopt : StampOf(htmlMessagePath_);
   if (htmlMessagePath_.empty() || !FileExists(htmlMessagePath_)) {
     ClearHTMLMessage();
@@ -145,7 +179,7 @@ void frmEventDetail::LoadMessage() {
   bodyBaseline_ = bodyReadable_ ? ComposeBodyFile() : std::nullopt;
 }
 
-void frmEventDetail::SetDOM() {
+void EventHtmlTab::ApplyPageProperties() {
   editor_->SetBodyAttributes({{"bgcolor", properties_.backgroundColor},
                               {"background", properties_.background},
                               {"link", properties_.link},
@@ -153,24 +187,24 @@ void frmEventDetail::SetDOM() {
                               {"vlink", properties_.vlink}});
 }
 
-std::optional<std::string> frmEventDetail::ComposeBodyFile() {
+std::optional<std::string> EventHtmlTab::ComposeBodyFile() {
   if (HtmlOnly()) return HtmlOnlyBodyFile(RawHtml(txtHTML_));
   const std::optional<std::string> body = editor_->BodyHtml();
   if (!body) return std::nullopt;
   return BuildHtmlBodyFile(properties_, *body);
 }
 
-void frmEventDetail::WriteBodyFile(const std::string& text) {
+void EventHtmlTab::WriteBodyFile(const std::string& text) {
   if (htmlMessagePath_.empty()) throw std::runtime_error("there is no HTML message file to write the message to");
   ReplaceFileText(htmlMessagePath_, text);
   bodyStamp_ = StampOf(htmlMessagePath_);
   bodyBaseline_ = text;
 }
 
-bool frmEventDetail::BodyFileUnchangedOnDisk() {
+bool EventHtmlTab::BodyFileUnchangedOnDisk() {
   if (htmlMessagePath_.empty() || StampOf(htmlMessagePath_) == bodyStamp_) return true;
   const Answer answer = MessageBoxes::Ask(
-      this,
+      Owner(),
       "The HTML message file " + htmlMessagePath_ +
           " has been changed by another program since it was loaded.  Do you want to load it again?  (No keeps the "
           "message shown here and writes it over the file.)",
@@ -178,16 +212,16 @@ bool frmEventDetail::BodyFileUnchangedOnDisk() {
   if (answer == Answer::No) return true;
   if (answer == Answer::Yes) {
     LoadMessage();
-    SetDOM();
+    ApplyPageProperties();
   }
   return false;
 }
 
-frmEventDetail::BodyPlan frmEventDetail::PlanBodyWrite(std::string& text, bool askWhenUnreadable) {
+EventHtmlTab::BodyPlan EventHtmlTab::PlanBodyWrite(std::string& text, bool askWhenUnreadable) {
   if (!bodyReadable_ || (!HtmlOnly() && !editor_->Loaded())) {
     if (!askWhenUnreadable) return BodyPlan::Skip;
     const std::string problem = bodyReadable_ ? "the editor could not show it" : bodyProblem_;
-    return MessageBoxes::Ask(this,
+    return MessageBoxes::Ask(Owner(),
                              "Error: The HTML message could not be loaded (" + problem + "), so it is not saved over " +
                                  htmlMessagePath_ + ".  Do you want to save the other settings of the event?",
                              "Error", MessageIcon::Exclamation, Buttons::YesNo) == Answer::Yes
@@ -196,23 +230,23 @@ frmEventDetail::BodyPlan frmEventDetail::PlanBodyWrite(std::string& text, bool a
   }
   const std::optional<std::string> composed = ComposeBodyFile();
   if (!composed) {
-    MessageBoxes::Show(this, "Error: The HTML message could not be read from the editor; nothing was saved.", "Error",
+    MessageBoxes::Show(Owner(), "Error: The HTML message could not be read from the editor; nothing was saved.", "Error",
                        MessageIcon::Critical);
     return BodyPlan::Stop;
   }
   if (!BodyFileUnchangedOnDisk()) return BodyPlan::Stop;
-  if (cbUseFilesForMessageBodies_->isChecked()) {
+  if (operatorsFile_) {
     // The operator's own file: written only when the message changed, and only on request.
     if (composed == bodyBaseline_) return BodyPlan::Skip;
     if (htmlMessagePath_.empty()) {
-      MessageBoxes::Show(this,
+      MessageBoxes::Show(Owner(),
                          "Error: Enter the HTML Message File to keep the HTML message in, or uncheck \"Use Files For "
                          "Message Bodies\".",
                          "Error", MessageIcon::Critical);
       return BodyPlan::Stop;
     }
     const Answer answer =
-        MessageBoxes::Ask(this, "Do you want to overwrite " + htmlMessagePath_ + " with the HTML message shown here?",
+        MessageBoxes::Ask(Owner(), "Do you want to overwrite " + htmlMessagePath_ + " with the HTML message shown here?",
                           "Overwrite HTML Message File", MessageIcon::Question, Buttons::YesNoCancel);
     if (answer == Answer::Cancel) return BodyPlan::Stop;
     if (answer == Answer::No) return BodyPlan::Skip;
@@ -221,24 +255,24 @@ frmEventDetail::BodyPlan frmEventDetail::PlanBodyWrite(std::string& text, bool a
   return BodyPlan::Write;
 }
 
-void frmEventDetail::SyncEditorFromHtmlText() {
+void EventHtmlTab::SyncEditorFromHtmlText() {
   if (!HtmlOnly() || editorHasHtmlText_) return;
   const std::string html = RawHtml(txtHTML_);
   editor_->SetDocument(html);
   properties_ = ReadPageProperties(html);
   editorHasHtmlText_ = true;
-  SetDOM();
+  ApplyPageProperties();
 }
 
-bool frmEventDetail::RefusedInPreview(const char* message) {
+bool EventHtmlTab::RefusedInPreview(const char* message) {
   if (view_ != View::Preview) return false;
-  MessageBoxes::Show(this, message, "", MessageIcon::None);
+  MessageBoxes::Show(Owner(), message, "", MessageIcon::None);
   return true;
 }
 
 // ---- Views and switches
 
-void frmEventDetail::SelectView(View view) {
+void EventHtmlTab::SelectView(View view) {
   if (SyncingViews_) return;
   const View previous = view_;
   if (view == View::Preview) {
@@ -257,18 +291,18 @@ void frmEventDetail::SelectView(View view) {
   else editor_->FocusEditor();
 }
 
-void frmEventDetail::ShowHtmlPane() {
+void EventHtmlTab::ShowHtmlPane() {
   if (view_ == View::Preview) htmlPane_->setCurrentWidget(PreviewWebbrowser_);
   else if (HtmlOnly()) htmlPane_->setCurrentWidget(txtHTML_);
   else htmlPane_->setCurrentWidget(editor_);
 }
 
-bool frmEventDetail::ShowPreview() {
-  if (cbUseFilesForMessageBodies_->isChecked()) {
+bool EventHtmlTab::ShowPreview() {
+  if (operatorsFile_) {
     // The operator's own file is written only by Save: the preview shows the message from memory.
     const std::optional<std::string> composed = ComposeBodyFile();
     if (!composed) {
-      MessageBoxes::Show(this, "Error: The HTML message could not be read from the editor.", "Error",
+      MessageBoxes::Show(Owner(), "Error: The HTML message could not be read from the editor.", "Error",
                          MessageIcon::Critical);
       return false;
     }
@@ -281,7 +315,7 @@ bool frmEventDetail::ShowPreview() {
       try {
         WriteBodyFile(text);
       } catch (const std::exception& e) {
-        MessageBoxes::Show(this, std::string("Error: ") + e.what(), "Error", MessageIcon::Critical);
+        MessageBoxes::Show(Owner(), std::string("Error: ") + e.what(), "Error", MessageIcon::Critical);
         return false;
       }
     }
@@ -292,7 +326,7 @@ bool frmEventDetail::ShowPreview() {
   return true;
 }
 
-void frmEventDetail::EditorModeChanged(bool sourceMode) {
+void EventHtmlTab::EditorModeChanged(bool sourceMode) {
   SyncingViews_ = true;
   (sourceMode ? optCodeView_ : optEditView_)->setChecked(true);
   view_ = sourceMode ? View::Code : View::Edit;
@@ -300,11 +334,11 @@ void frmEventDetail::EditorModeChanged(bool sourceMode) {
   ShowHtmlPane();
 }
 
-void frmEventDetail::cbDisableWYSIWYG_Click() {
+void EventHtmlTab::cbDisableWYSIWYG_Click() {
   const bool htmlOnly = HtmlOnly();
   optCodeView_->setVisible(!htmlOnly);
   optPlainText_->setVisible(!htmlOnly);
-  if (FormLoaded_) {
+  if (eventLoaded_) {
     if (htmlOnly) {
       // The visual editor's document becomes the raw text, code edits included.
       editor_->SetSourceMode(false);
@@ -323,37 +357,28 @@ void frmEventDetail::cbDisableWYSIWYG_Click() {
   ShowHtmlPane();
 }
 
-void frmEventDetail::cbUseFilesForMessageBodies_Click() {
-  if (!FormLoaded_) return;
-  const bool useFiles = cbUseFilesForMessageBodies_->isChecked();
-  htmlMessagePath_ = useFiles ? txtHTMLMessageFile_->text().toStdString()
-                              : EventContentFilePath(context_.dataFolder, eventId_);
-  for (QWidget* w : std::initializer_list<QWidget*>{lblHTMLMessageFile_, txtHTMLMessageFile_, cmdHTMLMessageFileBrowse_,
-                                                    lblPlainTextMessageFile_, txtPlainTextMessageFile_,
-                                                    cmdPlainTextMessageFileBrowse_})
-    w->setVisible(useFiles);
-  optPlainText_Click();
+void EventHtmlTab::UseBodyFile(const std::string& path, bool operatorsFile) {
+  eventLoaded_ = true;
+  htmlMessagePath_ = path;
+  operatorsFile_ = operatorsFile;
   LoadMessage();
   if (view_ == View::Preview) ShowPreview();
 }
 
-void frmEventDetail::optPlainText_Click() {
+void EventHtmlTab::ApplyPlainTextOnly() {
   const bool plainOnly = optPlainText_->isChecked();
   cmdExternalEditor_->setVisible(!plainOnly);
   cmdRefreshPreview_->setVisible(!plainOnly);
-  if (cbUseFilesForMessageBodies_->isChecked())
-    for (QWidget* w : std::initializer_list<QWidget*>{lblHTMLMessageFile_, txtHTMLMessageFile_, cmdHTMLMessageFileBrowse_})
-      w->setVisible(!plainOnly);
 }
 
 // ---- Buttons of the HTML tab
 
-void frmEventDetail::cmdExternalEditor_Click() {
+void EventHtmlTab::cmdExternalEditor_Click() {
   if (htmlMessagePath_.empty()) {
-    MessageBoxes::Show(this, "Error: There is no HTML Message File to edit", "Error", MessageIcon::Critical);
+    MessageBoxes::Show(Owner(), "Error: There is no HTML Message File to edit", "Error", MessageIcon::Critical);
     return;
   }
-  MessageBoxes::Show(this, "You will need to refresh the preview window when you return from the external editor",
+  MessageBoxes::Show(Owner(), "You will need to refresh the preview window when you return from the external editor",
                      "Refresh Required", MessageIcon::Information);
   std::string text;
   const BodyPlan plan = PlanBodyWrite(text, false);
@@ -362,30 +387,30 @@ void frmEventDetail::cmdExternalEditor_Click() {
     try {
       WriteBodyFile(text);
     } catch (const std::exception& e) {
-      MessageBoxes::Show(this, std::string("Error: ") + e.what(), "Error", MessageIcon::Critical);
+      MessageBoxes::Show(Owner(), std::string("Error: ") + e.what(), "Error", MessageIcon::Critical);
       return;
     }
   }
   if (!DetachedProgram::Start(ExternalEditorCommand(htmlMessagePath_)))
-    MessageBoxes::Show(this, "Error: The external editor could not be started", "Error", MessageIcon::Critical);
+    MessageBoxes::Show(Owner(), "Error: The external editor could not be started", "Error", MessageIcon::Critical);
 }
 
-void frmEventDetail::cmdClearHTMLMessage_Click() {
+void EventHtmlTab::cmdClearHTMLMessage_Click() {
   if (RefusedInPreview("You must in Edit or Code View to clear the HTML message")) return;
-  if (MessageBoxes::Ask(this, "You are sure you want to clear the message?", "Warning", MessageIcon::Question,
+  if (MessageBoxes::Ask(Owner(), "You are sure you want to clear the message?", "Warning", MessageIcon::Question,
                         Buttons::YesNo) != Answer::Yes)
     return;
   ClearHTMLMessage();
-  SetDOM();
+  ApplyPageProperties();
   if (txtHTML_->isVisible()) txtHTML_->setFocus();
   if (editor_->isVisible()) editor_->FocusEditor();
 }
 
-void frmEventDetail::cmdPageProperties_Click() {
+void EventHtmlTab::cmdPageProperties_Click() {
   if (RefusedInPreview("You must in Edit or Code View to change page properties")) return;
   if (HtmlOnly()) {
     // The raw text is written as it stands: properties changed here could not reach the file.
-    MessageBoxes::Show(this,
+    MessageBoxes::Show(Owner(),
                        "While \"Use HTML Only\" is checked, the page properties and the HEAD are part of the HTML "
                        "text: change them there, or uncheck \"Use HTML Only\" to use this window.",
                        "Page Properties", MessageIcon::Information);
@@ -393,43 +418,43 @@ void frmEventDetail::cmdPageProperties_Click() {
   }
   if (Openers().pageProperties) {
     PageProperties edited = properties_;
-    if (Openers().pageProperties(this, edited)) properties_ = edited;
+    if (Openers().pageProperties(Owner(), edited)) properties_ = edited;
   }
-  SetDOM();
+  ApplyPageProperties();
 }
 
-void frmEventDetail::cmdImportHTML_Click() {
+void EventHtmlTab::cmdImportHTML_Click() {
   if (RefusedInPreview("You must in Edit or Code View to import html")) return;
   const std::optional<std::string> text =
-      ImportFile("HTMLEditorImport", "HTML (*.html,*.htm)|*.htm;*.html|Text (*.txt)|*.txt|All|*.*||",
+      ImportTextFile(Owner(), "HTMLEditorImport", "HTML (*.html,*.htm)|*.htm;*.html|Text (*.txt)|*.txt|All|*.*||",
                  "There is a problem with your HTML code.  Please check your source document for errors.",
                  "cmdImportHTML_Click");
   if (!text) return;
   // The head and the body tag's properties come with the imported page, as with a template.
   SetHtmlDocument(*text);
-  SetDOM();
+  ApplyPageProperties();
 }
 
-void frmEventDetail::cmdTemplates_Click() {
+void EventHtmlTab::cmdTemplates_Click() {
   if (RefusedInPreview("You must in Edit or Code View to include a template")) return;
   if (!Openers().chooseTemplate) return;
-  const std::optional<std::string> text = Openers().chooseTemplate(this);
+  const std::optional<std::string> text = Openers().chooseTemplate(Owner());
   if (!text) return;
   SetHtmlDocument(*text);
-  SetDOM();
+  ApplyPageProperties();
 }
 
-void frmEventDetail::cmdRefreshPreview_Click() {
+void EventHtmlTab::cmdRefreshPreview_Click() {
   LoadMessage();
-  SetDOM();
+  ApplyPageProperties();
   if (view_ == View::Preview) ShowPreview();
 }
 
-void frmEventDetail::EditorCommand(const QString& command, bool* handled) {
+void EventHtmlTab::EditorCommand(const QString& command, bool* handled) {
   if (command != "RemoteImage") return;
   *handled = true;
   const std::optional<std::string> url =
-      MessageBoxes::Input(this, "Enter the url of the image", "Insert Image From URL", "http://");
+      MessageBoxes::Input(Owner(), "Enter the url of the image", "Insert Image From URL", "http://");
   if (url && !url->empty()) editor_->InsertImage(*url);
 }
 
