@@ -59,6 +59,14 @@ bool IsQuotedString(const std::string& text) {
   return true;
 }
 
+// The command as the trace and the observer show it: the password of PASS and both
+// arguments of LOGIN replaced by the marker.
+std::string Redacted(const std::string& command, std::string_view marker) {
+  if (command.compare(0, 4, "PASS") == 0) return "PASS " + std::string(marker);
+  if (StartsWithNoCase(command, "01 LOGIN ")) return "01 LOGIN " + std::string(marker);
+  return WithoutLineEnd(command);
+}
+
 }  // namespace
 
 std::string ImapAString(const std::string& text) {
@@ -83,6 +91,21 @@ std::string ImapMailboxName(const std::string& folder) {
 
 MailboxSession::MailboxSession(Socket& socket, TraceFunction trace) : socket_(socket), trace_(std::move(trace)) {}
 
+void MailboxSession::Write(const std::string& command) {
+  if (observer_) observer_->Sent(Redacted(command, "*****"));
+  socket_.Send(command);
+}
+
+std::string MailboxSession::ReadLine() {
+  std::string line = socket_.ReadLine();
+  if (observer_) observer_->Received(WithoutLineEnd(line));
+  return line;
+}
+
+void MailboxSession::Failed(std::string_view description) {
+  if (observer_) observer_->Failed(description);
+}
+
 bool MailboxSession::Connect(const std::string& server, bool useTls, int plainPort, int tlsPort) {
   const int defaultPort = useTls ? tlsPort : plainPort;
   const ServerEndpoint endpoint = SplitServerText(server, defaultPort, defaultPort);
@@ -93,18 +116,19 @@ bool MailboxSession::Connect(const std::string& server, bool useTls, int plainPo
   try {
     Trace("CONNECT REQUESTED: " + server);
     socket_.Connect(endpoint.host, static_cast<int>(endpoint.port));
-    Trace("CONNECT RESPONSE: " + WithoutLineEnd(socket_.ReadLine()));
+    Trace("CONNECT RESPONSE: " + WithoutLineEnd(ReadLine()));
     return false;
   } catch (const SocketError& e) {
     Trace(std::string("CONNECTION ERROR: ") + e.what(), true);
+    Failed(e.what());
     return true;
   }
 }
 
 void MailboxSession::POPSend(const std::string& command) {
-  Trace(command.compare(0, 4, "PASS") == 0 ? "SENDING: PASS <HIDDEN>" : "SENDING: " + WithoutLineEnd(command));
+  Trace("SENDING: " + Redacted(command, "<HIDDEN>"));
   try {
-    socket_.Send(command);
+    Write(command);
   } catch (const SocketError&) {
     // The reply read that follows reports the broken connection.
   }
@@ -112,12 +136,18 @@ void MailboxSession::POPSend(const std::string& command) {
 
 bool MailboxSession::POPReceive(std::string& line) {
   try {
-    line = socket_.ReadLine();
-    Trace("RECEIVE: " + WithoutLineEnd(line));
-    if (BeginsWithPlus(line)) return false;
-    Trace("ERROR RESPONSE: " + WithoutLineBreaks(line));
-    socket_.Send("RSET\r\n");
-    socket_.ReadLine();
+    line = ReadLine();
+  } catch (const SocketError& e) {
+    Failed(e.what());
+    return true;
+  }
+  Trace("RECEIVE: " + WithoutLineEnd(line));
+  if (BeginsWithPlus(line)) return false;
+  Trace("ERROR RESPONSE: " + WithoutLineBreaks(line));
+  if (!resetAfterRefusal_) return true;
+  try {
+    Write("RSET\r\n");
+    ReadLine();
   } catch (const SocketError&) {
   }
   return true;
@@ -127,7 +157,7 @@ MultilineResult MailboxSession::POPReceiveMultiline(std::string& reply, std::siz
   std::string text;
   bool tooLarge = false;
   try {
-    std::string line = socket_.ReadLine();
+    std::string line = ReadLine();
     Trace("RECEIVE: " + WithoutLineEnd(line));
     if (!BeginsWithPlus(line)) return MultilineResult::Failed;  // "-ERR": no data follows
     while (line != ".\r\n") {
@@ -137,13 +167,14 @@ MultilineResult MailboxSession::POPReceiveMultiline(std::string& reply, std::siz
         text.shrink_to_fit();
       }
       if (!tooLarge) text += line;
-      line = socket_.ReadLine();
+      line = ReadLine();
       Trace("RECEIVE: " + WithoutLineEnd(line));
     }
     if (tooLarge) return MultilineResult::TooLarge;
     text += line;
-  } catch (const SocketError&) {
+  } catch (const SocketError& e) {
     // A connection lost in the middle of a reply must not pass for a whole message.
+    Failed(e.what());
     return MultilineResult::Failed;
   }
   reply = std::move(text);
@@ -153,11 +184,12 @@ MultilineResult MailboxSession::POPReceiveMultiline(std::string& reply, std::siz
 void MailboxSession::POPQuit() {
   bool failed = true;
   try {
-    socket_.Send("QUIT\r\n");
-    const std::string reply = socket_.ReadLine();
+    Write("QUIT\r\n");
+    const std::string reply = ReadLine();
     Trace("CLOSE RESPONSE: " + WithoutLineEnd(reply));
     failed = !BeginsWithPlus(reply);
-  } catch (const SocketError&) {
+  } catch (const SocketError& e) {
+    Failed(e.what());
   }
   EndConnection(failed);
 }
@@ -175,8 +207,10 @@ void MailboxSession::EndConnection(bool closeFailed) {
 
 bool MailboxSession::IMAPLogin(const std::string& userName, const std::string& password) {
   // Neither the user name nor the password is traced.
-  if (userName.find_first_of("\r\n") != std::string::npos || password.find_first_of("\r\n") != std::string::npos)
+  if (userName.find_first_of("\r\n") != std::string::npos || password.find_first_of("\r\n") != std::string::npos) {
+    Failed("A user name or password holds a line break");
     return true;
+  }
   std::string answer;
   return IMAPCommand("01 LOGIN " + ImapAString(userName) + " " + ImapAString(password) + "\r\n", answer) !=
          ImapResult::Ok;
@@ -185,9 +219,10 @@ bool MailboxSession::IMAPLogin(const std::string& userName, const std::string& p
 ImapResult MailboxSession::IMAPCommand(const std::string& command, std::string& answer, std::size_t limit,
                                        bool* tooLarge) {
   try {
-    socket_.Send(command);
+    Write(command);
     return ReadImapAnswer(answer, limit, tooLarge);
-  } catch (const SocketError&) {
+  } catch (const SocketError& e) {
+    Failed(e.what());
     return ImapResult::Failed;
   }
 }
@@ -204,7 +239,7 @@ ImapResult MailboxSession::ReadImapAnswer(std::string& answer, std::size_t limit
     if (!dropped) answer += bytes;
   };
   for (;;) {
-    std::string line = socket_.ReadLine();
+    std::string line = ReadLine();
     // A line announcing a literal is followed by that many bytes, whatever they hold;
     // then the same response line goes on, and may announce another literal.
     for (long long size = LiteralSize(line); size >= 0; size = LiteralSize(line)) {
@@ -212,7 +247,7 @@ ImapResult MailboxSession::ReadImapAnswer(std::string& answer, std::size_t limit
       long long remaining = size;
       line.clear();
       while (remaining > 0) {
-        std::string part = socket_.ReadLine();
+        std::string part = ReadLine();
         if (static_cast<long long>(part.size()) <= remaining) {
           remaining -= static_cast<long long>(part.size());
           keep(part);
@@ -222,7 +257,7 @@ ImapResult MailboxSession::ReadImapAnswer(std::string& answer, std::size_t limit
           remaining = 0;
         }
       }
-      if (line.empty()) line = socket_.ReadLine();
+      if (line.empty()) line = ReadLine();
     }
     keep(line);
     if (StartsWithNoCase(line, "01 ")) {

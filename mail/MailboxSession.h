@@ -2,6 +2,7 @@
 // The line layer of the mailbox dialogue (POP3 and IMAP4) over the run's one socket:
 // connect with TLS from the start or plain, send a command, read and judge replies, log
 // in, close. Operations that can fail return true on failure.
+#include "mail/DialogueObserver.h"
 #include "mail/ServerAddress.h"
 #include "mail/Socket.h"
 
@@ -47,6 +48,11 @@ class MailboxSession {
 
   Socket& Sock() { return socket_; }
 
+  // Hears every line sent and received from now on (null: none); it must outlive its use.
+  void SetObserver(DialogueObserver* observer) { observer_ = observer; }
+  // Whether POPReceive answers a refusal with RSET (the default) or leaves it at that.
+  void SetResetAfterRefusal(bool reset) { resetAfterRefusal_ = reset; }
+
  private:
   bool Connect(const std::string& server, bool useTls, int plainPort, int tlsPort);
   // After the closing command: an orderly close when it succeeded, else the connection is
@@ -54,9 +60,17 @@ class MailboxSession {
   void EndConnection(bool closeFailed);
   ImapResult ReadImapAnswer(std::string& answer, std::size_t limit, bool* tooLarge);
   void Trace(const std::string& message, bool force = false) { trace_(message, force); }
+  // Every command the session sends passes here, and every line it reads; the observer
+  // hears each, a password never.
+  void Write(const std::string& command);
+  std::string ReadLine();
+  // The dialogue broke off: the observer hears why.
+  void Failed(std::string_view description);
 
   Socket& socket_;
   TraceFunction trace_;
+  DialogueObserver* observer_ = nullptr;
+  bool resetAfterRefusal_ = true;
 };
 
 // An IMAP astring: the text as it stands when it is a plain atom, else a quoted string.

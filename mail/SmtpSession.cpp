@@ -16,6 +16,20 @@ namespace {
 bool IsContinuation(const std::string& line) { return line.size() >= 4 && line[3] == '-'; }
 
 constexpr const char* kRedacted = "********";
+// What the observer hears instead of an authentication payload.
+constexpr const char* kHiddenLine = "<HIDDEN>";
+
+// A reply that refused the greeting or the HELO: the dialogue ends, but not for a
+// failure of the connection.
+class RefusedReply : public SocketError {
+ public:
+  using SocketError::SocketError;
+};
+
+std::string WithoutLineEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  return std::string(line);
+}
 
 constexpr std::size_t kBatchBytes = 64 * 1024;
 
@@ -63,12 +77,30 @@ std::string SmtpSession::Redact(std::string_view text) const {
 // so that the socket's time-out bounds each piece: a server that stops reading ends the
 // send, one that reads slowly but steadily does not.
 void SmtpSession::Write(std::string_view bytes) {
+  if (observer_) {
+    pendingSent_ += bytes;
+    for (std::size_t lf = pendingSent_.find('\n'); lf != std::string::npos; lf = pendingSent_.find('\n')) {
+      const std::string line = WithoutLineEnd(std::string_view(pendingSent_).substr(0, lf));
+      pendingSent_.erase(0, lf + 1);
+      observer_->Sent(hideSent_ ? kHiddenLine : line);
+    }
+  }
   socket_.SetTimeoutMs(replyTimeoutMs_);
   while (!bytes.empty()) {
     const std::string_view piece = bytes.substr(0, kBatchBytes);
     socket_.Send(piece);
     bytes.remove_prefix(piece.size());
   }
+}
+
+std::string SmtpSession::ReadLine() {
+  std::string line = socket_.ReadLine();
+  if (observer_) observer_->Received(WithoutLineEnd(line));
+  return line;
+}
+
+void SmtpSession::Failed(std::string_view description) {
+  if (observer_) observer_->Failed(description);
 }
 
 std::string SmtpSession::ReadReply(const std::string& prefix, bool traceFirst) {
@@ -80,7 +112,7 @@ std::string SmtpSession::ReadReply(const std::string& prefix, bool traceFirst) {
     if (left <= 0)
       throw SocketError("Timed out after " + std::to_string(replyTimeoutMs_) + " ms waiting for the whole reply");
     socket_.SetTimeoutMs(static_cast<int>(std::min<long long>(left, replyTimeoutMs_)));
-    return socket_.ReadLine();
+    return ReadLine();
   };
   std::string line = readLine();
   if (traceFirst) Trace(prefix + line);
@@ -95,14 +127,14 @@ std::string SmtpSession::ReadReply(const std::string& prefix, bool traceFirst) {
 
 void SmtpSession::ExpectCompleted(const std::string& prefix, bool traceFirst, const char* what) {
   const SmtpReply reply = JudgeReplyLine(ReadReply(prefix, traceFirst));
-  if (!reply.Completed()) throw SocketError(std::string("The server refused the ") + what + ": " + reply.text);
+  if (!reply.Completed()) throw RefusedReply(std::string("The server refused the ") + what + ": " + reply.text);
 }
 
 bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
   std::string helo = settings.heloName;
-  if (helo.empty()) helo = computerName_ ? computerName_().value_or(std::string(kFallbackHeloName))
-                                         : std::string(kFallbackHeloName);
+  if (helo.empty()) helo = computerName_ ? computerName_().value_or(fallbackHeloName_) : fallbackHeloName_;
   authFailed = false;
+  pendingSent_.clear();
   SmtpEndpoint ep = ParseSmtpServer(settings.server, settings.tls);
   socket_.SetSecurity(settings.tls ? SocketSecurity::TlsFromConnect : SocketSecurity::None);
   // A connection left open by an earlier session is never trusted with this one.
@@ -118,12 +150,13 @@ bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
     ExpectCompleted("CONNECT RESPONSE: ", true, "connection");
 
     if (!settings.userName.empty()) {
-      if (Introduce("EHLO " + helo + "\r\n", false, authFailed)) return true;
-      if (Introduce("AUTH LOGIN\r\n", false, authFailed)) return true;
-      if (Introduce(Base64_encode(settings.userName) + "\r\n", false, authFailed)) return true;
-      bool failed = Introduce(Base64_encode(settings.password) + "\r\n", true, authFailed);
+      if (Introduce("EHLO " + helo + "\r\n", Secrecy::None, authFailed)) return true;
+      if (Introduce("AUTH LOGIN\r\n", Secrecy::None, authFailed)) return true;
+      if (Introduce(Base64_encode(settings.userName) + "\r\n", Secrecy::AuthPayload, authFailed)) return true;
+      bool failed = Introduce(Base64_encode(settings.password) + "\r\n", Secrecy::Password, authFailed);
       return failed;
     }
+    if (resetAfterRefusedHelo_) return Introduce("HELO " + helo + "\r\n", Secrecy::None, authFailed);
 
     Trace("SEND HELO");
     Write("HELO " + helo + "\r\n");
@@ -131,7 +164,9 @@ bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
     return false;
   } catch (const std::exception& e) {
     secret_.clear();
+    hideSent_ = false;
     Trace(std::string("CONNECTION ERROR: ") + e.what(), true);
+    if (!dynamic_cast<const RefusedReply*>(&e)) Failed(e.what());
     socket_.Abort();
     return true;
   }
@@ -139,10 +174,13 @@ bool SmtpSession::SMTPConnect(const SmtpSettings& settings, bool& authFailed) {
 
 // One step of the authenticated introduction: trace, send, judge the reply. On failure
 // the socket is closed (an error from the close reaches SMTPConnect's trap).
-bool SmtpSession::Introduce(std::string_view command, bool isPassword, bool& authFailed) {
+bool SmtpSession::Introduce(std::string_view command, Secrecy secrecy, bool& authFailed) {
+  const bool isPassword = secrecy == Secrecy::Password;
   if (isPassword) secret_ = std::string(command.substr(0, command.size() - 2));
   Trace(std::string(command));
+  hideSent_ = secrecy != Secrecy::None;
   bool failed = SMTPSend(command);
+  hideSent_ = false;
   bool badReply = !failed && SMTPReceive();
   secret_.clear();
   if (failed || badReply) {
@@ -176,8 +214,9 @@ bool SmtpSession::SMTPSend(std::string_view text, const std::string& attachmentP
       Write(text);
     }
     return false;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     // Part of the text may be on the wire: the dialogue cannot go on.
+    Failed(e.what());
     socket_.Abort();
     return true;
   }
@@ -191,6 +230,7 @@ bool SmtpSession::SMTPReceive() {
     // a late reply would be taken for the answer to the next one.
     lastReply_ = MissingReply(e.what());
     Trace("RECEIVE FAILED: " + lastReply_.text, true);
+    Failed(lastReply_.text);
     socket_.Abort();
     return true;
   }
@@ -198,7 +238,7 @@ bool SmtpSession::SMTPReceive() {
   Trace("ERROR RESPONSE: " + lastReply_.text);
   try {
     Write("RSET\r\n");
-    socket_.ReadLine();
+    ReadLine();
   } catch (const std::exception&) {
     // The verdict stands whatever becomes of the RSET, but the dialogue is over.
     socket_.Abort();
@@ -212,8 +252,9 @@ void SmtpSession::SMTPQuit() {
     Write("QUIT\r\n");
     ReadReply("CLOSE RESPONSE: ", true);
     if (socket_.State() == SocketState::Connected) socket_.Close();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     Trace("ERROR CLOSING", true);
+    Failed(e.what());
   }
   // Whatever went wrong, the connection does not outlive the session.
   if (socket_.State() != SocketState::Closed) socket_.Abort();

@@ -11,9 +11,11 @@
 // A connection is never used for a second session: SMTPConnect always opens a new one,
 // and any failure that leaves the dialogue in doubt (a reply that never came, a send or
 // a close that failed) drops the connection at once.
+#include "mail/DialogueObserver.h"
 #include "mail/ServerAddress.h"
 #include "mail/SmtpReply.h"
 #include "mail/Socket.h"
+#include "mail/Timeouts.h"
 #include "store/Connection.h"
 
 #include <chrono>
@@ -56,8 +58,8 @@ class SmtpSession {
   // Time-outs the session sets on its socket: the connect (TLS handshake included), and
   // each reply as a whole (every line of it), so that a silent server, or one that
   // trickles its bytes, ends the session with an error.
-  static constexpr int kConnectTimeoutMs = 30000;
-  static constexpr int kReplyTimeoutMs = 120000;
+  static constexpr int kConnectTimeoutMs = kSmtpConnectTimeoutMs;
+  static constexpr int kReplyTimeoutMs = kSmtpReplyTimeoutMs;
   // A reply of more lines is refused as an error (a sane EHLO reply has a dozen).
   static constexpr int kMaxReplyLines = 1000;
 
@@ -93,9 +95,23 @@ class SmtpSession {
   }
   // The clock that reply deadlines are measured on (the steady clock by default).
   void SetClock(Clock clock) { clock_ = std::move(clock); }
+  // The HELO name when neither the settings nor the machine give one.
+  void SetFallbackHeloName(std::string name) { fallbackHeloName_ = std::move(name); }
+  // Whether a refused HELO is answered as a refused EHLO is (RSET, then an orderly close)
+  // rather than by dropping the connection; the reply is then judged as any command's.
+  void SetResetAfterRefusedHelo(bool reset) { resetAfterRefusedHelo_ = reset; }
+  // Hears every line sent and received from now on (null: none); it must outlive its use.
+  void SetObserver(DialogueObserver* observer) { observer_ = observer; }
 
  private:
-  bool Introduce(std::string_view command, bool isPassword, bool& authFailed);
+  // How a command of the introduction may be shown: a password is hidden from the trace,
+  // and every authentication payload (user name and password) from the observer.
+  enum class Secrecy { None, AuthPayload, Password };
+  bool Introduce(std::string_view command, Secrecy secrecy, bool& authFailed);
+  // Every line the session reads passes here, and on to the observer.
+  std::string ReadLine();
+  // The dialogue broke off: the observer hears why.
+  void Failed(std::string_view description);
   // Reads one line, and the following ones while the line read has "-" as its fourth
   // character; each line read is traced with the prefix (the first one too when
   // traceFirst). Returns the last line. The whole reply must arrive within the reply
@@ -103,6 +119,7 @@ class SmtpSession {
   std::string ReadReply(const std::string& prefix, bool traceFirst);
   // Reads the greeting or the HELO reply and throws unless it is 2xx.
   void ExpectCompleted(const std::string& prefix, bool traceFirst, const char* what);
+  // Every byte the session sends passes here; the observer hears each whole line.
   void Write(std::string_view bytes);
   void Trace(const std::string& message, bool force = false);
   std::string Redact(std::string_view text) const;
@@ -115,6 +132,11 @@ class SmtpSession {
   Clock clock_ = [] { return std::chrono::steady_clock::now(); };
   SmtpReply lastReply_;
   std::string secret_;  // the password line of the running introduction, never traced
+  std::string fallbackHeloName_{kFallbackHeloName};
+  bool resetAfterRefusedHelo_ = false;
+  DialogueObserver* observer_ = nullptr;
+  bool hideSent_ = false;    // the lines being sent are an authentication payload
+  std::string pendingSent_;  // the start of a line not yet sent whole, for the observer
 };
 
 }  // namespace ar

@@ -1,12 +1,15 @@
 #pragma once
-// The mailbox server test of the autoresponder editor: connects to the POP3 or IMAP4
-// server with the settings as typed and logs in, listing the dialogue for the operator.
-// It reads and deletes nothing. An IMAP4 login stays open until the test's window
-// closes, which logs out.
+// The mailbox server test of the autoresponder editor: the processor's mailbox session
+// connects to the POP3 or IMAP4 server with the settings as typed and logs in, while the
+// test lists the dialogue for the operator. It reads and deletes nothing. An IMAP4 login
+// stays open until the test's window closes, which logs out.
 #include "control/servers/ServerCheckRunner.h"
+#include "mail/DialogueObserver.h"
 #include "mail/MailboxSession.h"
 #include "mail/Socket.h"
+#include "mail/Timeouts.h"
 
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -21,9 +24,9 @@ struct MailboxServerSettings {
   bool tls = false;
 };
 
-class MailboxServerCheck {
+class MailboxServerCheck : private DialogueObserver {
  public:
-  static constexpr int kTimeoutMs = 10000;
+  static constexpr int kTimeoutMs = kServerCheckTimeoutMs;
 
   MailboxServerCheck(Socket& socket, MailboxSession::TraceFunction trace);
 
@@ -36,18 +39,16 @@ class MailboxServerCheck {
  private:
   void Pop3(const MailboxServerSettings& settings);
   bool Imap4(const MailboxServerSettings& settings);
-  void Connect(const MailboxServerSettings& settings, int plainPort, int tlsPort);
-  // Every command passes here before it is sent: the shown text is what the trace says
-  // (never a password). Throws SocketError once the test is abandoned, and for a user
-  // name or password that holds a line break.
-  void Announce(std::string_view command, std::string_view shown);
-  // A POP3 command.
-  void Send(const std::string& command, std::string_view shown);
-  // An IMAP4 command, announced before, and its answer; tagged is the completion line.
-  // Throws SocketError when the answer does not arrive.
-  ImapResult Command(const std::string& command, std::string& tagged);
-  // One reply line, listed as "Received: ".
-  std::string Receive();
+  // The session's dialogue: every POP3 line is listed; of IMAP4 only the tagged answer
+  // to a refused login is, and that by Imap4.
+  void Sent(std::string_view line) override;
+  void Received(std::string_view line) override;
+  void Failed(std::string_view description) override;
+  // True (with the reason kept) when a user name or password holds a line break.
+  bool RefuseLineBreaks(const MailboxServerSettings& settings);
+  // Ends the test on a failed connection: "Error connecting to Server", and the reason
+  // in the trace unless the test was abandoned.
+  void ConnectionFailed();
   void Trace(const std::string& message, bool force = false);
 
   Socket& socket_;
@@ -55,6 +56,10 @@ class MailboxServerCheck {
   MailboxSession session_;
   ListLine list_;
   std::stop_token stop_;
+  // Of the running test:
+  bool listing_ = false;                // POP3: the dialogue is listed line by line
+  std::string lastReceived_;            // IMAP4: the tagged answer to the login
+  std::optional<std::string> failure_;  // why the connection failed, when it did
 };
 
 }  // namespace ar

@@ -1,5 +1,6 @@
 // The SMTP session against a scripted server on loopback: every byte the client sends is
 // checked, and the trace lines and results of each scenario are compared.
+#include "mail/Base64.h"
 #include "mail/MemorySocket.h"
 #include "mail/PosixSocket.h"
 #include "mail/SmtpSession.h"
@@ -650,6 +651,84 @@ TEST_F(SmtpAttachment, ABrokenConnectionFailsTheSend) {
   std::string path = File("big.bin", 5400);
   socket_.FailSendsAfter(1000);
   EXPECT_TRUE(session_.SMTPSend("x\r\n*****ATTACHMENT*****\r\n.\r\n", path));
+}
+
+}  // namespace
+}  // namespace ar
+
+namespace ar {
+namespace {
+
+// Records what an observer hears, each line tagged with its direction.
+struct Heard : DialogueObserver {
+  std::vector<std::string> lines;
+  void Sent(std::string_view line) override { lines.push_back("> " + std::string(line)); }
+  void Received(std::string_view line) override { lines.push_back("< " + std::string(line)); }
+  void Failed(std::string_view why) override { lines.push_back("! " + std::string(why)); }
+  std::string All() const {
+    std::string out;
+    for (const auto& l : lines) out += l + "\n";
+    return out;
+  }
+};
+
+TEST(SmtpObserver, HearsEveryLineSentAndReceivedButNoAuthenticationPayload) {
+  Script s;
+  s.Send("220-fake.test\r\n220 ESMTP\r\n")
+      .Exchange("EHLO client.test\r\n", "250-fake.test\r\n250 AUTH LOGIN\r\n")
+      .Exchange("AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n")
+      .Exchange(Base64_encode("ann") + "\r\n", "334 UGFzc3dvcmQ6\r\n")
+      .Exchange(Base64_encode("pa55word") + "\r\n", "235 ok\r\n")
+      .Exchange("MAIL FROM: <from@sender.test>\r\n", "250 2.1.0 ok\r\n")
+      .Exchange("RCPT TO: <to@rcpt.test>\r\n", "550 5.1.1 unknown\r\n")
+      .Exchange("RSET\r\n", "250 flushed\r\n")
+      .Exchange("QUIT\r\n", "221 bye\r\n")
+      .ExpectClosed();
+  FakeServer server({s});
+  PosixSocket socket(TlsOptions{true, ""});
+  Recorder trace;
+  SmtpSession session(socket, trace.Function());
+  Heard heard;
+  session.SetObserver(&heard);
+  const Outcome o = RunSession(session, {server.Address(), "ann", "pa55word", false, "client.test"});
+
+  EXPECT_EQ(o.stepsDone, 1);
+  EXPECT_THAT(heard.lines, ElementsAreArray({"< 220-fake.test", "< 220 ESMTP", "> EHLO client.test",
+                                             "< 250-fake.test", "< 250 AUTH LOGIN", "> AUTH LOGIN",
+                                             "< 334 VXNlcm5hbWU6", "> <HIDDEN>", "< 334 UGFzc3dvcmQ6", "> <HIDDEN>",
+                                             "< 235 ok", "> MAIL FROM: <from@sender.test>", "< 250 2.1.0 ok",
+                                             "> RCPT TO: <to@rcpt.test>", "< 550 5.1.1 unknown", "> RSET",
+                                             "< 250 flushed", "> QUIT", "< 221 bye"}));
+  EXPECT_THAT(server.Finish(), ::testing::IsEmpty());
+  for (const std::string& secret : {std::string("pa55word"), Base64_encode("pa55word"), Base64_encode("ann")})
+    EXPECT_THAT(heard.All(), ::testing::Not(HasSubstr(secret)));
+  // The session's own trace is as it was without an observer: the password stays hidden.
+  EXPECT_THAT(trace.All(), ::testing::Not(HasSubstr(Base64_encode("pa55word"))));
+}
+
+TEST(SmtpObserver, HearsTheMessageLineByLineAndWhyADialogueBrokeOff) {
+  MemorySocket socket;
+  AnswerEverything(socket);
+  SmtpSession session(socket, nullptr);
+  Heard heard;
+  session.SetObserver(&heard);
+  bool authFailed = false;
+  ASSERT_FALSE(session.SMTPConnect({"mail.test", "", "", false, "h"}, authFailed));
+  // The text goes out in two writes; the observer still hears whole lines.
+  ASSERT_FALSE(session.SMTPSend("Subject: hi\r\n\r\nHel"));
+  socket.FailSendsAfter(0);
+  EXPECT_TRUE(session.SMTPSend("lo.\r\n.\r\n"));
+  EXPECT_THAT(heard.lines, ElementsAreArray({"< 220 memory", "> HELO h", "< 250 ok", "> Subject: hi", "> ",
+                                             "> Hello.", "> .", "! Connection lost while sending"}));
+
+  // A refused greeting is a verdict, not a broken connection: no failure is heard.
+  MemorySocket refusing;
+  refusing.onConnect = [](MemorySocket& s) { s.Deliver("554 no service\r\n"); };
+  SmtpSession refused(refusing, nullptr);
+  Heard heardRefusal;
+  refused.SetObserver(&heardRefusal);
+  EXPECT_TRUE(refused.SMTPConnect({"mail.test", "", "", false, "h"}, authFailed));
+  EXPECT_THAT(heardRefusal.lines, ElementsAreArray({"< 554 no service"}));
 }
 
 }  // namespace
