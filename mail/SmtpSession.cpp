@@ -35,14 +35,8 @@ constexpr std::size_t kBatchBytes = 64 * 1024;
 
 }  // namespace
 
-SmtpSettings SmtpSettingsFromConfiguration(const RowSet& row) {
-  SmtpSettings s;
-  s.server = NullToDefault(row.Field("SMTPServer"), "");
-  s.userName = NullToDefault(row.Field("SMTPUsername"), "");
-  s.password = NullToDefault(row.Field("SMTPPassword"), "");
-  s.tls = NullToDefault(row.Field("EnableSMTPSSL"), false);
-  s.heloName = NullToDefault(row.Field("HELOName"), "");
-  return s;
+SmtpSettings SmtpSettingsFromConfiguration(const ConfigurationRow& row) {
+  return {row.SmtpServer(), row.SmtpUserName(), row.SmtpPassword(), row.SmtpTls(), row.HeloName()};
 }
 
 SmtpEndpoint ParseSmtpServer(const std::string& server, bool tls) {

@@ -16,6 +16,7 @@
 #include "mail/SmtpReply.h"
 #include "mail/Socket.h"
 #include "mail/Timeouts.h"
+#include "store/ConfigurationRow.h"
 #include "store/Connection.h"
 
 #include <chrono>
@@ -42,7 +43,7 @@ struct SmtpSettings {
 };
 
 // The SMTP settings of the configuration row (tblConfiguration); Null reads as empty or off.
-SmtpSettings SmtpSettingsFromConfiguration(const RowSet& row);
+SmtpSettings SmtpSettingsFromConfiguration(const ConfigurationRow& row);
 
 // Host and port of a server text: no ":" gives port 465 with TLS and 25 without; after
 // the first ":" the leading number is the port (0 when there is none), and 25 when the

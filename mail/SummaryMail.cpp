@@ -8,6 +8,7 @@
 #include "mail/MailTransaction.h"
 #include "mail/MessageId.h"
 #include "mail/QuotedPrintable.h"
+#include "store/ConfigurationRow.h"
 #include "store/Connection.h"
 #include "store/Value.h"
 
@@ -163,10 +164,10 @@ void SendSummaryReportEmail(Socket& socket, Connection& configuration, const std
                             OperatorMessages& messages, const TraceFunction& trace) {
   const std::vector<std::string> report = ReadReportLines(dataFolder + "/reports/summaryreport.txt");
 
-  RowSet row = configuration.Query("SELECT * FROM tblConfiguration");
-  if (row.Eof()) throw std::runtime_error("No configuration row");
+  const ConfigurationRow row = ConfigurationRow::Read(configuration);
+  if (!row.Exists()) throw std::runtime_error("No configuration row");
   const SmtpSettings settings = SmtpSettingsFromConfiguration(row);
-  const std::string recipients = NullToDefault(row.Field("SummaryReportEmail"), "");
+  const std::string recipients = row.SummaryReportEmail();
 
   if (settings.server.empty()) {
     messages.ShowMessage("No SMTP server has been set", "No SMTP Server", MessageIcon::Critical);

@@ -9,6 +9,7 @@
 #include "mail/MailTransaction.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpSession.h"
+#include "mail/Timeouts.h"
 #include "processor/MessageOutcome.h"
 #include "processor/RunContext.h"
 #include "processor/StatusTexts.h"
@@ -91,8 +92,8 @@ class EventMessage {
 
   RunContext& ctx_;
   BodyFileCache bodies_;
-  int connectMs_ = SmtpSession::kConnectTimeoutMs;
-  int replyMs_ = SmtpSession::kReplyTimeoutMs;
+  int connectMs_ = kSmtpConnectTimeoutMs;
+  int replyMs_ = kSmtpReplyTimeoutMs;
 };
 
 // The recipient of a stored subscriber address: trimmed, every "," made ".", bare.

@@ -3,6 +3,7 @@
 // sender is subscribed (unless the message is a delivery report), a known sender who
 // asks to unsubscribe is unsubscribed, and every message taken is deleted.
 #include "mail/MailboxSession.h"
+#include "mail/Timeouts.h"
 #include "processor/RunContext.h"
 
 #include <string_view>
@@ -15,8 +16,8 @@ constexpr int kMaxMessagesPerRun = 1000;
 class MailboxIntake : public MailboxReader {
  public:
   struct Limits {
-    int connectTimeoutMs = 10000;      // connecting, and the whole IMAP4 dialogue
-    int popDialogueTimeoutMs = 600000; // the POP3 dialogue after connecting
+    int connectTimeoutMs = kMailboxConnectTimeoutMs;  // connecting, and the whole IMAP4 dialogue
+    int popDialogueTimeoutMs = kPop3ReadTimeoutMs;    // the POP3 dialogue after connecting
     std::size_t maxMessageBytes = kMaxMessageBytes;
   };
   explicit MailboxIntake(RunContext& context) : ctx_(context) {}

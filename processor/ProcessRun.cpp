@@ -4,6 +4,7 @@
 #include "base/Trace.h"
 #include "processor/DelayedPass.h"
 #include "processor/StatusTexts.h"
+#include "store/ConfigurationRow.h"
 
 #include <stdexcept>
 
@@ -18,9 +19,9 @@ void ProcessRun::StartUp() {
 }
 
 SmtpSettings ProcessRun::ReadSettings() {
-  const RowSet rs = ctx_.config->Query("select * from tblConfiguration");
-  if (rs.Eof()) throw std::runtime_error("tblConfiguration holds no row");
-  return SmtpSettingsFromConfiguration(rs);
+  const ConfigurationRow row = ConfigurationRow::Read(*ctx_.config);
+  if (!row.Exists()) throw std::runtime_error("tblConfiguration holds no row");
+  return SmtpSettingsFromConfiguration(row);
 }
 
 std::string ProcessRun::FilterSql(const char* keyword) const {

@@ -1,6 +1,7 @@
 #include "processor/ProcessorProgram.h"
 
 #include "base/Trace.h"
+#include "mail/Timeouts.h"
 #include "store/DataFolder.h"
 
 #include <cstdlib>
@@ -21,8 +22,8 @@ int TimeoutFromEnvironment(const char* name, int fallback) {
 int DatabaseTimeoutMs() { return TimeoutFromEnvironment("AUTORESPONDER_DB_TIMEOUT_MS", 30000); }
 
 int SmtpReplyTimeoutMs() {
-  const int ms = TimeoutFromEnvironment("AUTORESPONDER_SMTP_TIMEOUT_MS", SmtpSession::kReplyTimeoutMs);
-  return ms > 0 ? ms : SmtpSession::kReplyTimeoutMs;
+  const int ms = TimeoutFromEnvironment("AUTORESPONDER_SMTP_TIMEOUT_MS", kSmtpReplyTimeoutMs);
+  return ms > 0 ? ms : kSmtpReplyTimeoutMs;
 }
 
 ProcessorProgram::ProcessorProgram(std::string commandLine)
@@ -61,7 +62,7 @@ int ProcessorProgram::StartUp(std::string& error) {
     socket->SetStopToken(&stop_);
     return socket;
   };
-  events_.Messages().SetTimeouts(SmtpSession::kConnectTimeoutMs, SmtpReplyTimeoutMs());
+  events_.Messages().SetTimeouts(kSmtpConnectTimeoutMs, SmtpReplyTimeoutMs());
   ctx_.closeDatabases = [this] { files_.Close(); };
   run_ = std::make_unique<ProcessRun>(ctx_, mailbox_, events_, commandLine_.autoresponderId);
   run_->StartUp();

@@ -1,6 +1,7 @@
 // The real velquin program without any display: first start, service mode under a stop
 // request, the single-instance rule, and the service unit it is shipped with.
 #include "mail/SmtpSession.h"
+#include "mail/Timeouts.h"
 #include "store/DataFolder.h"
 #include "store/DatabaseFiles.h"
 #include "store/PresenceMarker.h"
@@ -181,7 +182,7 @@ TEST(Velquin, TheServiceUnitIsValidAndBoundsItsRestarts) {
   // kill ostrel first, or that message goes twice.
   const std::size_t stop = unit.find("\nTimeoutStopSec=");
   ASSERT_NE(stop, std::string::npos);
-  EXPECT_GT(std::stol(unit.substr(stop + 16)) * 1000, SmtpSession::kReplyTimeoutMs);
+  EXPECT_GT(std::stol(unit.substr(stop + 16)) * 1000, kSmtpReplyTimeoutMs);
   if (!FileExists("/usr/bin/systemd-analyze")) GTEST_SKIP() << "no systemd-analyze to check the unit's keys";
   test::TempFolder folder;
   std::string copy = unit;
