@@ -318,6 +318,7 @@ void EventScheduler::Record(PassState& pass, const MessageResult& result, const 
                                                         : std::min(pass.ceiling, pass.window + 1);
   if (CountsAsDone(outcome)) {
     ctx_.LogStatus("Sent event email to: " + address + " for event " + pass.eventName);
+    if (outcome == MessageOutcome::Sent) ++ctx_.emailsSent;
     Mark(pass, subscriberId, pass.eventId);
     pass.serverFailuresInRow = 0;
     return;

@@ -135,6 +135,7 @@ void MailboxIntake::ApplyMessage(int64_t autoresponderId, std::string_view messa
     }
     ctx_.subscribers->Execute("insert into " + table + " (EmailAddress, AddedDate) values (?, now())", {sender});
     ctx_.LogStatus("New subscriber: " + sender);
+    ++ctx_.newSubscribers;
   } else if (FindNoCase(SubjectOf(message), "unsubscribe") == std::string::npos) {
     ctx_.LogStatus("New subscriber already in list: " + sender);
   } else {

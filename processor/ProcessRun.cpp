@@ -147,7 +147,8 @@ void ProcessRun::CloseDatabases() {
 
 void ProcessRun::Finish() {
   try {
-    ctx_.config->Execute("update tblStatus set LastOstrelRun=now()");
+    ctx_.config->Execute("update tblStatus set LastOstrelRun=now(), LastNewSubscribers=?, LastEmailsSent=?",
+                         {static_cast<long long>(ctx_.newSubscribers), static_cast<long long>(ctx_.emailsSent)});
   } catch (const std::exception& e) {
     TracePop(std::string("frmProcess:Timer1_Timer: ") + e.what(), true);
   }

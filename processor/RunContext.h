@@ -27,6 +27,10 @@ struct RunContext {
   std::function<std::unique_ptr<Socket>()> newSocket;
   const StopToken* stop = nullptr;  // set when the run can be stopped (SIGTERM, SIGINT)
   int64_t currentAutoresponder = 0;
+  // What the run did, recorded at its end for the monitor's "Last processed" line: the
+  // subscribers added from the mailboxes, and the messages the SMTP server accepted.
+  int64_t newSubscribers = 0;
+  int64_t emailsSent = 0;
   // Closes both connections at the end of the run (and releases what guards them).
   std::function<void()> closeDatabases;
 

@@ -42,6 +42,16 @@ QMessageBox::StandardButtons QtButtons(Buttons buttons) {
   return QMessageBox::Ok;
 }
 
+QMessageBox::StandardButton QtButton(Answer answer) {
+  switch (answer) {
+    case Answer::Cancel: return QMessageBox::Cancel;
+    case Answer::Yes: return QMessageBox::Yes;
+    case Answer::No: return QMessageBox::No;
+    case Answer::Ok: break;
+  }
+  return QMessageBox::Ok;
+}
+
 // What closing the box without pressing a button means.
 Answer Dismissed(Buttons buttons) {
   switch (buttons) {
@@ -88,12 +98,13 @@ void MessageBoxes::Show(QWidget* parent, const std::string& text, const std::str
 }
 
 Answer MessageBoxes::Ask(QWidget* parent, const std::string& text, const std::string& title, MessageIcon icon,
-                         Buttons buttons) {
+                         Buttons buttons, std::optional<Answer> defaultAnswer) {
   ShownMessage shown;
   shown.text = text;
   shown.title = TitleOrDefault(title);
   shown.icon = icon;
   shown.buttons = buttons;
+  shown.defaultAnswer = defaultAnswer;
   if (Recorded(shown)) {
     auto& queued = Answers().answers;
     if (queued.empty()) return Dismissed(buttons);
@@ -103,6 +114,7 @@ Answer MessageBoxes::Ask(QWidget* parent, const std::string& text, const std::st
   }
   QMessageBox box(QtIcon(icon), QString::fromStdString(shown.title), QString::fromStdString(shown.text),
                   QtButtons(buttons), parent);
+  if (defaultAnswer) box.setDefaultButton(QtButton(*defaultAnswer));
   return FromQt(box.exec(), buttons);
 }
 

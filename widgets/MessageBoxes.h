@@ -23,6 +23,7 @@ struct ShownMessage {
   Buttons buttons = Buttons::Ok;
   bool input = false;        // an input box
   std::string defaultText;   // an input box's default answer
+  std::optional<Answer> defaultAnswer;  // the button Enter presses; none: the toolkit's choice
 };
 
 class MessageBoxes {
@@ -33,9 +34,10 @@ class MessageBoxes {
   static void Show(QWidget* parent, const std::string& text, const std::string& title, MessageIcon icon);
 
   // A modal question; the button pressed. Closing the box counts as Cancel where there is
-  // a Cancel button, else as No (or Ok for a box with only OK).
+  // a Cancel button, else as No (or Ok for a box with only OK). defaultAnswer names the
+  // button that Enter presses: a question whose Yes cannot be undone gives No.
   static Answer Ask(QWidget* parent, const std::string& text, const std::string& title, MessageIcon icon,
-                    Buttons buttons);
+                    Buttons buttons, std::optional<Answer> defaultAnswer = std::nullopt);
 
   // A modal input box with OK and Cancel: the text typed, or nothing on Cancel.
   static std::optional<std::string> Input(QWidget* parent, const std::string& prompt, const std::string& title,

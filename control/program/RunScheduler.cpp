@@ -77,6 +77,9 @@ void RunScheduler::StartEventProcessing(int64_t autoresponderId) {
 
 void RunScheduler::TimerTick() {
   try {
+    // A processor that has ended is collected at the next tick, not only when the next
+    // run is due: it must not linger as a zombie for a whole cycle.
+    if (child_ > 0 && !starter_.Running(child_)) child_ = -1;
     const double now = NowDays();
     if (!lastRunStart_) lastRunStart_ = now;
     long long minutes = ConfigurationRow::Read(main_).PopCycleMinutes(15);

@@ -30,8 +30,10 @@ Value WholeNumber(const ConfigurationField& field, const std::string& typed) {
   if (text.empty()) return Null{};
   auto refuse = [&] {
     std::string reason = std::string(field.name) + " must be a whole number";
-    if (field.min != INT_MIN || field.max != INT_MAX)
+    if (field.max != INT_MAX)
       reason += " from " + std::to_string(field.min) + " to " + std::to_string(field.max);
+    else if (field.min != INT_MIN)
+      reason += " of " + std::to_string(field.min) + " or more";
     throw ConfigurationError(reason + ", not \"" + typed + "\"");
   };
   const std::size_t digits = text[0] == '+' || text[0] == '-' ? 1 : 0;
@@ -63,8 +65,9 @@ const std::vector<ConfigurationField>& ConfigurationFields() {
       {"SMTPPassword", "txtSMTPPassword", Kind::Text},
       {"EnableSMTPSSL", "cbEnableSMTPSSL", Kind::YesNo},
       {"EnablePreflight", "cbEnablePreflight", Kind::YesNo},
-      // A text in this column would stop the run timer, which reads it as a number.
-      {"POPCycleMinutes", "txtPOPCycleMinutes", Kind::WholeNumber, "The POP account monitoring cycle (minutes)"},
+      // A text in this column would stop the run timer, which reads it as a number; a cycle
+      // below one minute would start a run at every tick. Empty is stored as Null: 15.
+      {"POPCycleMinutes", "txtPOPCycleMinutes", Kind::WholeNumber, "The POP account monitoring cycle (minutes)", 0, 1},
       {"SummaryReportEmail", "txtSummaryReportEmail", Kind::Text},
       {"SummaryReportEmailTime", "txtSummaryReportEmailTime", Kind::Text},
       {"EnableDailySummaryEmail", "cbEnableDailySummaryEmail", Kind::YesNo},

@@ -42,7 +42,10 @@ class ExportFile {
 void AppendValue(std::string& line, std::string_view value) {
   const std::size_t start = line.size();
   line.append(value);
-  std::replace(line.begin() + static_cast<std::ptrdiff_t>(start), line.end(), '\n', ' ');
+  // A line break inside a value, CR as well as LF, would split its row for the readers of
+  // the file: it becomes a blank.
+  std::replace_if(
+      line.begin() + static_cast<std::ptrdiff_t>(start), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
 }
 
 std::string DateText(const Value& v) { return v.IsNull() ? std::string() : FormatGeneralDateTime(v.AsReal()); }

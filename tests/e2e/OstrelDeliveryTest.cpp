@@ -82,6 +82,9 @@ TEST(OstrelDelivery, DueEventsReachTheServerAndAreRecorded) {
   RowSet status = files.config.Query("select * from tblStatus");
   EXPECT_EQ(status.Field("LastSMTPStatus").AsInteger(), 0);
   EXPECT_FALSE(status.Field("LastOstrelRun").IsNull());
+  // What the monitor's "Last processed" line shows of the run.
+  EXPECT_EQ(status.Field("LastEmailsSent").AsInteger(), 2);
+  EXPECT_EQ(status.Field("LastNewSubscribers").AsInteger(), 0);
 }
 
 }  // namespace

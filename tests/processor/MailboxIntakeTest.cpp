@@ -175,6 +175,7 @@ TEST_F(MailboxIntakeTest, AtMostAThousandMessagesARun) {
   ExpectScripted(server);
   EXPECT_EQ(all.at(3), "Number of messages: 1500");
   EXPECT_EQ(Rows().size(), 1000u);
+  EXPECT_EQ(ctx.newSubscribers, 1000) << "counted for the run's record";
 }
 
 TEST_F(MailboxIntakeTest, VersionNumbersInHeadersDoNotMakeAPersonsMailAReport) {

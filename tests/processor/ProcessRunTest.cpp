@@ -33,10 +33,12 @@ struct FakeEvents : EventProcessor {
   std::vector<Call> calls;
   int failOnCall = -1;  // throw on this call (0-based), as a failing statement would
   std::map<int, PassEnd> ends;  // how a call (0-based) ends; Completed when not listed
+  std::function<void()> onPass;
   PassEnd ProcessEvents(int64_t id, const std::string& server, const std::string& user, const std::string& password,
                         bool tls, bool immediate) override {
     if (static_cast<int>(calls.size()) == failOnCall) throw std::runtime_error("no such table: [42]");
     calls.push_back({id, immediate, server, user, password, tls});
+    if (onPass) onPass();
     const auto end = ends.find(static_cast<int>(calls.size()) - 1);
     return end == ends.end() ? PassEnd::Completed : end->second;
   }
@@ -90,6 +92,8 @@ class ProcessRunTest : public ::testing::Test {
 };
 
 TEST_F(ProcessRunTest, AllAutorespondersBothPhasesAndTheEndTime) {
+  mailbox.onRead = [&] { ctx.newSubscribers += 3; };
+  events.onPass = [&] { ctx.emailsSent += events.calls.size() == 1 ? 7 : 0; };
   const int64_t active = db.AddAutoresponder("active", true, "pop.example");
   const int64_t noMailbox = db.AddAutoresponder("no mailbox", true);
   const int64_t inactive = db.AddAutoresponder("inactive", false, "pop.example");
@@ -120,6 +124,9 @@ TEST_F(ProcessRunTest, AllAutorespondersBothPhasesAndTheEndTime) {
   EXPECT_EQ(Status("LastSMTPStatus").AsInteger(), 0);
   EXPECT_EQ(Status("LastPOPStatus").AsInteger(), 0);
   EXPECT_DOUBLE_EQ(Status("LastOstrelRun").AsReal(), Day(2026, 3, 10, 12, 0));
+  // The run's counts, as its parts kept them, recorded with its end time.
+  EXPECT_EQ(Status("LastNewSubscribers").AsInteger(), 3);
+  EXPECT_EQ(Status("LastEmailsSent").AsInteger(), 7);
   EXPECT_EQ(Messages(), (std::vector<std::string>{"Processing all autoresponders", "Adding new subscribers",
                                                   "Processing event emails", "POP check completed"}));
 }

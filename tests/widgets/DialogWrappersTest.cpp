@@ -3,6 +3,9 @@
 #include "widgets/FileDialogs.h"
 #include "widgets/MessageBoxes.h"
 
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace ar {
@@ -29,6 +32,25 @@ TEST_F(DialogWrappers, QuestionsTakeQueuedAnswersInOrderThenCountAsClosed) {
   EXPECT_EQ(Boxes()[0].title, "Delete Verification");
   EXPECT_EQ(Boxes()[0].buttons, Buttons::YesNo);
   EXPECT_EQ(Boxes()[1].title, "Autoresponder");
+}
+
+// A real box, answered by the Enter key as an operator would: the default button decides.
+TEST_F(DialogWrappers, EnterPressesTheDefaultAnswerOfARealQuestion) {
+  MessageBoxes::ShowForReal();
+  for (const Answer expected : {Answer::No, Answer::Yes}) {
+    // Enter goes to the box as soon as it is up.
+    QTimer enter;
+    QObject::connect(&enter, &QTimer::timeout, [&enter] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        enter.stop();
+        QTest::keyClick(box, Qt::Key_Return);
+      }
+    });
+    enter.start(10);
+    EXPECT_EQ(MessageBoxes::Ask(nullptr, "Delete?", "Delete Verification", MessageIcon::Question, Buttons::YesNo, expected),
+              expected);
+  }
+  MessageBoxes::AnswerForTests();
 }
 
 TEST_F(DialogWrappers, InputBoxesGiveTheQueuedTextOrNothingOnCancel) {

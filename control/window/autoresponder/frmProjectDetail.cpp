@@ -264,6 +264,8 @@ void frmProjectDetail::LoadSettings() {
 }
 
 void frmProjectDetail::ShowSettings(const AutoresponderSettings& s) {
+  // Several editors may be open at once, each named in its frame and the Window menu.
+  setWindowTitle(Q("Autoresponder Detail - " + s.name));
   txtAutoreponderName_->setText(Q(s.name));
   txtTimeOfDayToRespond_->setText(Q(s.timeOfDay));
   cbActive_->setChecked(s.active);

@@ -355,8 +355,9 @@ void frmProjectList::Rename() {
 void frmProjectList::Delete() {
   const std::optional<int64_t> id = Selected("You must select a Autoresponder to delete");
   if (!id) return;
+  // Enter answers No: a deletion cannot be undone.
   if (MessageBoxes::Ask(this, "Are you sure you want to delete this Autoresponder?", "Delete Verification",
-                        MessageIcon::Question, Buttons::YesNo) != Answer::Yes)
+                        MessageIcon::Question, Buttons::YesNo, Answer::No) != Answer::Yes)
     return;
   WaitCursor wait;
   DeleteAutoresponder(program_.Main(), program_.Subscribers(), program_.DataFolder(), *id);

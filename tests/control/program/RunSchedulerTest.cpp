@@ -3,7 +3,9 @@
 #include "control/program/RunScheduler.h"
 #include "store/PresenceMarker.h"
 #include "tests/support/ClockGuard.h"
+#include "tests/support/ServerProcess.h"
 #include "tests/support/Subprocess.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TestDatabases.h"
 
 #include <csignal>
@@ -130,6 +132,37 @@ TEST_F(Scheduling, AFailedStartIsTracedAndTheScheduleGoesOn) {
             std::string::npos);
   starter.fail = false;
   EXPECT_EQ(TickAt({1}), Minutes{1});
+}
+
+// The real starter with a processor that ends at once: the tick after its end collects it,
+// though no run is due, so that no zombie waits for the next cycle.
+TEST(PosixProcessStarter, AnEndedProcessorIsCollectedAtTheNextTick) {
+  struct Recording : ProcessStarter {
+    PosixProcessStarter real;
+    pid_t last = -1;
+    pid_t Start(const std::string& program, const std::string& argument) override {
+      return last = real.Start(program, argument);
+    }
+    bool Running(pid_t pid) override { return real.Running(pid); }
+  } starter;
+  test::TestDatabases db;
+  test::TempFolder programFolder;
+  const std::string ostrel = programFolder.File("ostrel");
+  test::WriteWholeFile(ostrel, "#!/bin/sh\nexit 0\n");
+  ASSERT_EQ(::chmod(ostrel.c_str(), 0700), 0);
+  db.Config().Execute("update tblConfiguration set POPCycleMinutes=600");
+  RunScheduler scheduler(db.Config(), programFolder.Path(), db.Folder(), starter);
+  scheduler.StartEventProcessing(0);
+  ASSERT_GT(starter.last, 0);
+  const std::string stat = "/proc/" + std::to_string(starter.last) + "/stat";
+  auto state = [&] {
+    const std::string text = test::ReadWholeFile(stat);
+    const std::size_t close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+  };
+  ASSERT_TRUE(test::WaitUntil([&] { return state() == 'Z'; })) << "the processor ends and waits to be collected";
+  scheduler.TimerTick();
+  EXPECT_FALSE(test::PathExists(stat)) << "collected by the tick";
 }
 
 TEST(PosixProcessStarter, TheChildStartsWithNoSignalBlockedOrIgnored) {

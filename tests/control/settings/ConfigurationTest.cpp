@@ -98,7 +98,21 @@ TEST_F(ConfigurationRow, APollingCycleThatIsNotAWholeNumberIsRefusedAndNothingIs
     EXPECT_EQ(Row().Field("SMTPServer").AsText(), "before") << typed;
     EXPECT_EQ(Row().Field("POPCycleMinutes"), Value(15)) << typed;
   }
-  for (const char* typed : {"-1", "+30", "0"}) {
+  // A cycle below one minute would start a run at every tick of the timer.
+  for (const char* typed : {"-5", "-1", "0"}) {
+    ConfigurationValues v = Filled();
+    v["POPCycleMinutes"].text = typed;
+    try {
+      SaveConfiguration(db.Config(), v);
+      ADD_FAILURE() << typed << " was stored";
+    } catch (const ConfigurationError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                std::string("The POP account monitoring cycle (minutes) must be a whole number of 1 or more, not \"") +
+                    typed + "\"");
+    }
+    EXPECT_EQ(Row().Field("POPCycleMinutes"), Value(15)) << typed;
+  }
+  for (const char* typed : {"+30", "1"}) {
     ConfigurationValues v = Filled();
     v["POPCycleMinutes"].text = typed;
     EXPECT_NO_THROW(SaveConfiguration(db.Config(), v)) << typed;

@@ -137,7 +137,7 @@ TEST_F(ProjectDetail, LoadsEverySettingAndCloseWritesThemAll) {
       " ResponseServerType='IMAP4', ResponseIMAPFolder='Subscribe' where AutoresponderID=?",
       {id});
   frmProjectDetail& e = Open(id);
-  EXPECT_EQ(e.windowTitle().toStdString(), "Autoresponder Detail");
+  EXPECT_EQ(e.windowTitle().toStdString(), "Autoresponder Detail - Course");
   auto* tabs = Find<QTabWidget>(e, "tabProjectDetail");
   ASSERT_EQ(tabs->count(), 2);
   EXPECT_EQ(tabs->tabText(0).toStdString(), "Settings and Events");
@@ -604,7 +604,8 @@ TEST_F(ProjectDetail, OneEditorPerAutoresponderInTheFrame) {
   }
   const QList<QMdiSubWindow*> frames = area.subWindowList();
   ASSERT_EQ(frames.size(), 2);
-  EXPECT_EQ(frames[0]->windowTitle().toStdString(), "Autoresponder Detail");
+  EXPECT_EQ(frames[0]->windowTitle().toStdString(), "Autoresponder Detail - Course");
+  EXPECT_EQ(frames[1]->windowTitle().toStdString(), "Autoresponder Detail - Other") << "each editor says whose it is";
   EXPECT_EQ(area.activeSubWindow(), frames[0]) << "the open editor comes to the front";
   EXPECT_EQ(qobject_cast<frmProjectDetail*>(frames[1]->widget())->AutoresponderID(), other);
 

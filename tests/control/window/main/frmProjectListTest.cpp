@@ -347,6 +347,7 @@ TEST_F(ProjectList, DeleteRemovesTheRowEventsTableAndContentFilesOnYes) {
   EXPECT_EQ(Boxes()[0].text, "Are you sure you want to delete this Autoresponder?");
   EXPECT_EQ(Boxes()[0].title, "Delete Verification");
   EXPECT_EQ(Boxes()[0].buttons, Buttons::YesNo);
+  EXPECT_EQ(Boxes()[0].defaultAnswer, Answer::No) << "Enter on the question must not delete";
   EXPECT_EQ(Count("select count(*) from tblAutoresponders"), 2);
 
   MessageBoxes::QueueAnswer(Answer::Yes);

@@ -194,7 +194,7 @@ TEST_F(ConfigurationWindow, APollingCycleThatIsNotAWholeNumberIsRefusedAndTheWin
   Text("txtPOPCycleMinutes")->setText("abc");
   Click("cmdSave");
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].text, "Error: The POP account monitoring cycle (minutes) must be a whole number, not \"abc\"");
+  EXPECT_EQ(Boxes()[0].text, "Error: The POP account monitoring cycle (minutes) must be a whole number of 1 or more, not \"abc\"");
   EXPECT_EQ(Boxes()[0].icon, MessageIcon::Critical);
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(Row().Field("SMTPServer").AsText(), "") << "nothing is stored";
