@@ -62,9 +62,8 @@ bool ControlProgram::StartUp() {
     exitCode_ = kControlExitStartUpFailed;
     return false;
   }
-  // The window's own loop takes a stop request from here on; a pending one ends the
-  // program now, with the databases whole and open.
-  if (!ServiceMode()) ReleaseStopSignals();
+  // From here on the service loop, or the window's loop, takes a stop request; both keep
+  // the signals held and read them, so that the program ends as asked, with code 0.
   return true;
 }
 

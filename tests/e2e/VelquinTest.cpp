@@ -195,5 +195,26 @@ TEST(Velquin, TheServiceUnitIsValidAndBoundsItsRestarts) {
   EXPECT_EQ(r.err, "") << "every key known and in its section";
 }
 
+// The application window ends as asked by SIGTERM (the session ending) or SIGINT (Ctrl-C
+// in its terminal): with code 0, not killed by the signal.
+TEST(Velquin, TheApplicationWindowEndsWithCodeZeroOnAStopRequest) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    test::TempFolder data;
+    std::vector<std::string> env = NoDisplay(data.Path());
+    for (std::string& e : env)
+      if (e.starts_with("QT_QPA_PLATFORM=")) e = "QT_QPA_PLATFORM=offscreen";
+    test::Subprocess window("velquin", {"/d"}, env);
+    ASSERT_TRUE(test::WaitUntil([&] {
+      return test::ReadWholeFile(data.File("debug/trace.log")).find("Application mode show project list") !=
+             std::string::npos;
+    }, std::chrono::seconds(60)));
+    ASSERT_EQ(::kill(window.Pid(), signal), 0);
+    const test::ProcessResult r = window.Wait(std::chrono::seconds(30));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(PresenceMarker::Exists("velquin", data.Path()));
+  }
+}
+
 }  // namespace
 }  // namespace ar
