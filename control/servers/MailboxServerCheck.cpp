@@ -92,6 +92,8 @@ void MailboxServerCheck::ConnectionFailed() {
   if (!stop_.stop_requested()) Trace("frmTestPOPServer: " + failure_.value_or("The connection was lost"), true);
   socket_.Abort();
   list_("Error connecting to Server");
+  // Why, as the trace has it: a refused connection, an untrusted certificate, ...
+  if (failure_ && !stop_.stop_requested()) list_(ReasonLine(*failure_));
 }
 
 void MailboxServerCheck::Sent(std::string_view line) {

@@ -10,6 +10,14 @@
 
 namespace ar {
 
+std::string ReasonLine(const std::string& description) {
+  constexpr std::size_t kShown = 300;
+  std::string line = "Reason: ";
+  for (unsigned char c : description.substr(0, kShown)) line += c < ' ' || c == 0x7f ? '?' : static_cast<char>(c);
+  if (description.size() > kShown) line += "...";
+  return line;
+}
+
 struct ServerCheckRunner::State {
   std::mutex mutex;  // held while the listener is called or taken away
   Listener listener;

@@ -19,6 +19,10 @@ namespace ar {
 
 using ListLine = std::function<void(const std::string& line)>;
 
+// The list line that tells why a check could not go on: "Reason: " and the socket's
+// description, control characters shown as "?", at most a few hundred characters.
+std::string ReasonLine(const std::string& description);
+
 // One test's dialogue. `run` lists its lines until the test is over and gives up when a
 // stop is requested; `close`, when given, runs after it once the window has gone, to end
 // what `run` left open (a login kept for as long as the window shows it).

@@ -53,6 +53,8 @@ bool SmtpServerCheck::Run(const SmtpSettings& settings, ListLine list, std::stop
   if (failure_) {
     if (!stop_.stop_requested()) Trace("frmTestSMTPServer: " + *failure_, true);
     list_("Error connecting to SMTP Server");
+    // Why, as the trace has it: a refused connection, an untrusted certificate, ...
+    if (!stop_.stop_requested()) list_(ReasonLine(*failure_));
   } else {
     Trace("ERROR RESPONSE: " + lastReceived_);
     list_("Error detected");
