@@ -1,6 +1,7 @@
 #include "control/servers/ServerCheckRunner.h"
 
 #include "base/Trace.h"
+#include "mail/Addresses.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -12,8 +13,7 @@ namespace ar {
 
 std::string ReasonLine(const std::string& description) {
   constexpr std::size_t kShown = 300;
-  std::string line = "Reason: ";
-  for (unsigned char c : description.substr(0, kShown)) line += c < ' ' || c == 0x7f ? '?' : static_cast<char>(c);
+  std::string line = "Reason: " + PrintableText(std::string_view(description).substr(0, kShown));
   if (description.size() > kShown) line += "...";
   return line;
 }

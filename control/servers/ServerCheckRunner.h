@@ -20,7 +20,7 @@ namespace ar {
 using ListLine = std::function<void(const std::string& line)>;
 
 // The list line that tells why a check could not go on: "Reason: " and the socket's
-// description, control characters shown as "?", at most a few hundred characters.
+// description, control characters shown as \xNN, at most a few hundred characters.
 std::string ReasonLine(const std::string& description);
 
 // One test's dialogue. `run` lists its lines until the test is over and gives up when a
