@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QStandardPaths>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -24,13 +25,26 @@ inline QApplication& OffscreenApplication() {
   static char name[] = "velquin";
   static char* argv[] = {name, nullptr};
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Each test runs in a process of its own, several at once: a home of its own keeps the
+  // remembered folders and window places of one test out of another's, and out of the user's.
+  static char home[] = "/tmp/velquin-window-test-XXXXXX";
+  static const bool made = [] {
+    if (::mkdtemp(home) == nullptr) std::abort();
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(home, ignored);
+    });
+    return true;
+  }();
+  (void)made;
+  ::setenv("HOME", home, 1);
+  ::setenv("XDG_CONFIG_HOME", (std::string(home) + "/.config").c_str(), 1);
   // Never destroyed: a static application object would outlive the window system's own
   // statics at exit.
   static QApplication* app = [] {
     auto* created = new QApplication(argc, argv);
     created->setOrganizationName("Autoresponder");
     created->setApplicationName("velquin");
-    // Remembered folders of the file dialogs go to a test location, not the user's own.
     QStandardPaths::setTestModeEnabled(true);
     return created;
   }();
